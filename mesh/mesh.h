@@ -1,0 +1,80 @@
+// The mesh container: six growable arrays, each count beside its capacity
+// (capacity carries a trailing underscore). Corners point into `point` and
+// `t`, faces into `pts`; those pointers are rebased whenever an array moves.
+#pragma once
+#include "mesh/types.h"
+
+struct mesh;
+
+struct fcinfo {        // one face corner
+    xyz* p;            // its vertex, an element of mesh::point
+    xyz* d;            // unused; null
+    xy* t;             // its texture coordinate in mesh::t, or null
+};
+
+struct Face {
+    fcinfo* q;         // first corner, in mesh::pts; the next n-1 follow
+    short n;           // corner count, 1 or more
+    short mat;         // index into mesh::mat
+    short g;           // index into mesh::group
+    // Takes the mesh's current material and group, clears the corners and
+    // counts the face on its material.
+    void setprops(mesh* m);
+};
+
+struct Mat {
+    pal3 col;          // colour; black until material matching sets it
+    unsigned char cf;  // 1 when col came from the .CR2 file
+    int nf;            // faces that carry this material
+    char name[32];     // at most 31 characters
+    void rename(const char* s);  // keeps the first 31 characters; null gives ""
+};
+
+struct Group {
+    char name[32];
+    void rename(const char* s);
+};
+
+// Material and group indices are 16 bits wide.
+enum { MAXINDEX = 32767 };
+
+struct mesh {
+    xyz* point;  int np;   int np_;    // vertex positions
+    fcinfo* pts; int nq;   int nq_;    // pool of face corners
+    Face* fac;   int nf;   int nf_;    // faces, in file order
+    Group* group; int ng;  int ng_;    // groups, first appearance order
+    short currentgroup;                // group of the next face
+    Mat* mat;    int nmat; int nmat_;  // materials, first appearance order
+    short currentmat;                  // material of the next face
+    xy* t;       int nt;   int nt_;    // texture coordinates
+
+    void initialize(int j);  // j != 0 releases the arrays first; then all zero
+    void delarrays();        // releases the arrays, leaves pointers and counts
+
+    // Capacity rule: k != 0 sizes to exactly x (0 releases); k == 0 grows to x
+    // when x exceeds the capacity. 1 when the array exists afterwards (or
+    // nothing needed doing), 0 when it failed or was released. A failed
+    // reallocation keeps the old array and capacity.
+    int setnp_(int x, int k);
+    int setnt_(int x, int k);
+    int setnq_(int x, int k);
+    int setnf_(int x, int k);
+    int setng_(int x, int k);
+    int setnmat_(int x, int k);
+
+    int addpoint(xyz p);              // index of the new vertex; 0 on failure
+    int addt(xy p);                   // index of the new texture coordinate
+    int addgroup(const char* s);      // new group named s
+    int addmat(const char* s);        // new material; a faceless last one is replaced
+    int findaddgroup(const char* s);  // first group named s, or a new one
+    int findaddmat(const char* s);    // first material named s, or a new one
+    Face* addface(int n);             // face of n corners, or null
+
+    // Reads a Wavefront .OBJ file; 1 when read to its end, 0 after a warning
+    // (unreadable file, bad line) or when the arrays cannot be sized.
+    int readOBJ(const char* file, int append);
+};
+
+// Adds the file's line counts to the six counters; 1 when read to its end,
+// 0 (after a warning) when the file cannot be opened.
+int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT);

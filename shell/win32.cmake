@@ -1,0 +1,1 @@
+# uvpaint.exe, the Win32 program.
