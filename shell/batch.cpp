@@ -1,0 +1,308 @@
+#include "shell/batch.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "job/job.h"
+#include "raster/image.h"
+#include "shell/prompts.h"
+
+// The run's own words, by which the batch front end knows each question.
+namespace {
+const char Q_MESH[] = "file to read mesh from?";
+const char Q_OUT[] = "file to output texture map to? (cancel = only check materials)";
+const char Q_KIND[] = "what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency)";
+const char Q_SEPARATE[] = "do you want me to output a separate map file for each material?";
+const char Q_SENSE[] = "do you want black = transparent, white = opaque (YES); or white = transparent, black = opaque (NO)?";
+const char Q_CR2[] = "CR2 file to read materials from";
+const char Q_INVERT[] = "Do you want me to output the texture map inverted top/bottom?";
+const char Q_SIZE[] = "size of texture map?";
+const char Q_EXISTS[] = "this file exists: choose new name or let me overwrite it";
+const char BOX_NOTBMP[] = "this is not a .bmp filename";
+const char BOX_CR2ONLY[] = "these materials are in the .CR2 file but not in the .OBJ file";
+const char BOX_OBJONLY[] = "these materials are in the .OBJ file but not in the .CR2 file";
+const char TITLE_FINISHED[] = "finished";
+
+const char HELPTEXT[] =
+    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
+    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
+    "material's map on a separate file.";
+
+const char OPTIONTEXT[] =
+    "  --obj MESH.obj      the mesh, with texture coordinates\n"
+    "  --cr2 FIGURE.cr2    the figure whose materials give KdColor or tMax\n"
+    "  --out MAP.bmp       the map to write; without it only the material names\n"
+    "                      of the two files are compared\n"
+    "  --kind KIND         colored (default with --cr2), mesh (default without)\n"
+    "                      or transparency\n"
+    "  --separate          one map per material, named MAP_material.bmp\n"
+    "  --black-transparent transparency maps: black = transparent, white = opaque\n"
+    "  --invert            turn the map upside down\n"
+    "  --size N            width and height in pixels, 1 to 32768 (default 640)\n"
+    "  --overwrite         replace an existing MAP.bmp\n"
+    "exit status: 0 done, 1 names found on one side only, 2 refused or failed\n";
+
+int endswith(const char* s, const char* ext)  // case-insensitive
+{
+    size_t n = std::strlen(s), k = std::strlen(ext);
+    return n >= k && strcasecmp(s + n - k, ext) == 0;
+}
+
+int refuse(char* why, int nwhy, const char* fmt, ...)
+{
+    va_list a;
+    va_start(a, fmt);
+    std::vsnprintf(why, (size_t)nwhy, fmt, a);
+    va_end(a);
+    return 0;
+}
+}  // namespace
+
+void batchusage(FILE* f)
+{
+    std::fputs("usage: uvpaint --obj MESH.obj [--cr2 FIGURE.cr2] [--out MAP.bmp]\n"
+               "               [--kind colored|mesh|transparency] [--separate]\n"
+               "               [--black-transparent] [--invert] [--size N] [--overwrite]\n"
+               "       uvpaint --help | --version\n",
+               f);
+}
+
+int batchsize(const char* s)
+{
+    double v;
+    if (std::sscanf(s, "%le", &v) != 1 || !std::isfinite(v)) return 0;
+    v = std::trunc(v);
+    return v >= 1 && v <= MAXSIDE ? (int)v : 0;
+}
+
+int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
+{
+    *o = batchoptions();
+    const char* kind = nullptr;
+    const char* size = nullptr;
+    for (int i = 1; i < argc; i++) {
+        const char* a = argv[i];
+        if (!std::strcmp(a, "--help")) { o->help = 1; return 1; }
+        if (!std::strcmp(a, "--version")) { o->version = 1; return 1; }
+        int* flag = !std::strcmp(a, "--separate")            ? &o->separate
+                    : !std::strcmp(a, "--black-transparent") ? &o->blacktransparent
+                    : !std::strcmp(a, "--invert")            ? &o->invert
+                    : !std::strcmp(a, "--overwrite")         ? &o->overwrite
+                                                             : nullptr;
+        if (flag) {
+            if (*flag) return refuse(why, nwhy, "%s given twice", a);
+            *flag = 1;
+            continue;
+        }
+        const char** value = !std::strcmp(a, "--obj")    ? &o->obj
+                             : !std::strcmp(a, "--cr2")  ? &o->cr2
+                             : !std::strcmp(a, "--out")  ? &o->out
+                             : !std::strcmp(a, "--kind") ? &kind
+                             : !std::strcmp(a, "--size") ? &size
+                                                         : nullptr;
+        if (!value) return refuse(why, nwhy, a[0] == '-' ? "unknown option %s" : "unexpected argument %s", a);
+        if (*value) return refuse(why, nwhy, "%s given twice", a);
+        if (i + 1 >= argc) return refuse(why, nwhy, "%s needs a value", a);
+        *value = argv[++i];
+        if (!**value) return refuse(why, nwhy, "%s needs a value", a);
+        // The run keeps names in PATHSIZE buffers, NUL included.
+        if (std::strlen(*value) > PATHSIZE - 1)
+            return refuse(why, nwhy, "the value of %s is longer than %d characters", a, PATHSIZE - 1);
+    }
+    if (!o->obj) return refuse(why, nwhy, "no mesh given (--obj MESH.obj)");
+    if (o->out && (std::strlen(o->out) < 5 || !endswith(o->out, ".bmp")))
+        return refuse(why, nwhy, "--out %s: the map's name must end in .bmp", o->out);
+    if (!kind) o->kind = o->cr2 ? ANSWER_YES : ANSWER_NO;
+    else if (!std::strcmp(kind, "colored")) o->kind = ANSWER_YES;
+    else if (!std::strcmp(kind, "mesh")) o->kind = ANSWER_NO;
+    else if (!std::strcmp(kind, "transparency")) o->kind = ANSWER_CANCEL;
+    else return refuse(why, nwhy, "unknown kind %s (colored, mesh or transparency)", kind);
+    if (!o->cr2) {
+        if (!o->out) return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
+        if (o->kind == ANSWER_YES) return refuse(why, nwhy, "a colored map needs --cr2");
+        if (o->kind == ANSWER_CANCEL) return refuse(why, nwhy, "a transparency map needs --cr2");
+    }
+    o->size = size ? batchsize(size) : 640;
+    if (!o->size) return refuse(why, nwhy, "bad size %s (a number of pixels from 1 to %d)", size, (int)MAXSIDE);
+    return 1;
+}
+
+// One run's front end. The prompt table holds plain functions, so the run's
+// options and streams sit here for the length of the run.
+namespace {
+struct batchrun {
+    const batchoptions* o;
+    FILE* out;            // check-only reports
+    FILE* err;            // every other box, the progress line
+    int tty;              // err is a terminal: titles make a progress line
+    char title[128];      // the stage on the progress line
+    int percent;          // how far it has come, -1 when not told
+    int shown;            // characters of the progress line on the screen
+    int sizeasked;        // times the size question came
+    int kept;             // an existing map file was not replaced
+    int unexpected;       // a question the options do not answer
+    int finished;         // the run reached its "finished" title
+};
+batchrun R;
+
+void clearline()
+{
+    if (!R.shown) return;
+    std::fprintf(R.err, "\r%*s\r", R.shown, "");
+    std::fflush(R.err);
+    R.shown = 0;
+}
+
+void drawline()
+{
+    char s[160];
+    int k = R.percent >= 0 ? std::snprintf(s, sizeof s, "%s %d%%", R.title, R.percent)
+                           : std::snprintf(s, sizeof s, "%s", R.title);
+    if (k >= (int)sizeof s) k = (int)sizeof s - 1;
+    // Spaces wipe what a longer line left behind.
+    std::fprintf(R.err, "\r%s%*s", s, R.shown > k ? R.shown - k : 0, "");
+    std::fflush(R.err);
+    R.shown = k;
+}
+
+void printline(FILE* f, const char* fmt, ...)
+{
+    clearline();
+    va_list a;
+    va_start(a, fmt);
+    std::vfprintf(f, fmt, a);
+    va_end(a);
+    std::fputc('\n', f);
+    std::fflush(f);
+}
+
+void unexpected(const char* what, const char* q)
+{
+    R.unexpected = 1;
+    printline(R.err, "uvpaint: the run asked a %s that the options do not answer: %s", what, q);
+}
+
+void batchbox(window, const char* text, const char* title, int)
+{
+    int checkonly = !R.o->out;
+    if (checkonly && !std::strcmp(title, BOX_NOTBMP)) return;  // no --out asks for exactly this
+    FILE* f = checkonly && (!std::strcmp(title, BOX_CR2ONLY) || !std::strcmp(title, BOX_OBJONLY)) ? R.out : R.err;
+    if (*title) printline(f, "%s: %s", title, text);
+    else printline(f, "%s", text);
+}
+
+int batchyesno(const char* q)
+{
+    if (!std::strcmp(q, Q_SEPARATE)) return R.o->separate;
+    if (!std::strcmp(q, Q_SENSE)) return R.o->blacktransparent;
+    if (!std::strcmp(q, Q_INVERT)) return R.o->invert;
+    unexpected("question", q);
+    return 0;
+}
+
+int batchyesnocancel(const char* q)
+{
+    if (!std::strcmp(q, Q_KIND)) return R.o->kind;
+    unexpected("question", q);
+    return ANSWER_CANCEL;
+}
+
+int choose(char* file, const char* name)
+{
+    if (!name) return 0;
+    std::snprintf(file, PATHSIZE, "%s", name);  // as given: Linux names keep their case
+    return 1;
+}
+
+int batchfilename(window, char* file, const char* t, const char*, int)
+{
+    if (!std::strcmp(t, Q_MESH)) return choose(file, R.o->obj);
+    if (!std::strcmp(t, Q_OUT)) return choose(file, R.o->out);
+    if (!std::strcmp(t, Q_CR2)) return choose(file, R.o->cr2);
+    if (!std::strcmp(t, Q_EXISTS)) {
+        if (R.o->overwrite) return 1;  // the same name: replace it
+        // Asked again before each map of a --separate run; one line says it.
+        if (!R.kept) printline(R.err, "uvpaint: %s exists and was not replaced (--overwrite replaces it)", file);
+        R.kept = 1;
+        return 0;
+    }
+    unexpected("file name", t);
+    return 0;
+}
+
+void batchgetstr(window, const char* prompt)
+{
+    if (std::strcmp(prompt, Q_SIZE)) {
+        unexpected("value", prompt);
+        return;
+    }
+    if (R.sizeasked++) {
+        // The size was checked against the same bounds before the run; asking
+        // again would repeat forever without a person to answer.
+        printline(R.err, "uvpaint: the run refused the size %d", R.o->size);
+        std::exit(2);
+    }
+    std::snprintf(askbuffer, sizeof askbuffer, "%d", R.o->size);
+}
+
+void batchtitle(window, const char* s)
+{
+    if (!std::strcmp(s, TITLE_FINISHED)) R.finished = 1;
+    std::snprintf(R.title, sizeof R.title, "%s", s);
+    R.percent = -1;
+    if (R.tty) drawline();
+}
+
+void batchprogress(window, int percent)
+{
+    if (!R.tty || percent == R.percent) return;
+    R.percent = percent;
+    drawline();
+}
+
+const promptops batchops = {batchbox, batchyesno, batchyesnocancel, batchfilename,
+                            batchgetstr, batchtitle, batchprogress};
+}  // namespace
+
+int runbatch(int argc, char** argv, FILE* out, FILE* err)
+{
+    batchoptions o;
+    char why[PATHSIZE + 128];
+    if (!parsebatch(argc, argv, &o, why, (int)sizeof why)) {
+        std::fprintf(err, "uvpaint: %s\n", why);
+        batchusage(err);
+        return 2;
+    }
+    if (o.help) {
+        batchusage(out);
+        std::fprintf(out, "\n%s\n\n%s", HELPTEXT, OPTIONTEXT);
+        return 0;
+    }
+    if (o.version) {
+        std::fprintf(out, "uvpaint %s\n", UVPAINT_VERSION);
+        return 0;
+    }
+
+    R = batchrun();
+    R.o = &o;
+    R.out = out;
+    R.err = err;
+    R.tty = isatty(fileno(err));
+    R.percent = -1;
+    const promptops* before = currentprompts();
+    setprompts(&batchops);
+    jobreport rep = {};
+    bool done = maketexmap(nullptr, &rep);
+    setprompts(before);
+    clearline();
+    std::fflush(out);
+
+    if (!done || !rep.cleanup || R.unexpected) return 2;
+    if (rep.checkonly) return !R.finished ? 2 : rep.unpaired ? 1 : 0;
+    return rep.maps > 0 && rep.written == rep.maps ? 0 : 2;
+}
+
+int runbatch(int argc, char** argv) { return runbatch(argc, argv, stdout, stderr); }

@@ -1,0 +1,16 @@
+// uvpaint: the desktop window when started without arguments, else the batch
+// command line.
+#include <cstdio>
+
+#include "shell/batch.h"
+#include "shell/desktop.h"
+
+int main(int argc, char** argv)
+{
+    if (argc > 1) return runbatch(argc, argv);
+    int status = rundesktop(argc, argv);
+    if (status != -1) return status;
+    std::fputs("uvpaint: there is no desktop to open a window on; use the batch command:\n", stderr);
+    batchusage(stderr);
+    return 2;
+}

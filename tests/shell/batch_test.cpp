@@ -1,0 +1,434 @@
+// The batch command line, run in-process on the sample figure.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "job/job.h"
+#include "shell/batch.h"
+#include "shell/prompts.h"
+#include "shell/scripted.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string SAMPLES = UVPAINT_SAMPLES;
+const std::string MESH = SAMPLES + "/figure.obj";
+const std::string FIGURE = SAMPLES + "/figure.cr2";
+const char CR2REPORT[] = "these materials are in the .CR2 file but not in the .OBJ file: pants, Lashes\n";
+const char OBJREPORT[] = "these materials are in the .OBJ file but not in the .CR2 file: Belt, Pants\n";
+
+std::string slurp(FILE* f)
+{
+    std::string s;
+    std::rewind(f);
+    char buf[4096];
+    size_t k;
+    while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, k);
+    std::fclose(f);
+    return s;
+}
+
+std::string readfile(const std::string& name)
+{
+    std::ifstream f(name, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+struct result {
+    int status;
+    std::string out, err;
+};
+
+// Runs the batch command; what it prints on tty (closed afterwards) is the
+// caller's to read, else err holds it.
+result run(std::vector<std::string> args, FILE* tty = nullptr)
+{
+    args.insert(args.begin(), "uvpaint");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    FILE* out = std::tmpfile();
+    FILE* err = tty ? tty : std::tmpfile();
+    result r;
+    r.status = runbatch((int)args.size(), argv.data(), out, err);
+    r.out = slurp(out);
+    if (tty) std::fclose(tty);
+    else r.err = slurp(err);
+    return r;
+}
+
+// A 24-bit .BMP read back: its size and its pixels, picture rows from the top.
+struct bmp {
+    int w = 0, h = 0, bpp = 0;
+    std::string data;
+    int offset = 0;
+    unsigned rgb(int row, int col) const  // 0xRRGGBB
+    {
+        size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
+        const unsigned char* p =
+            (const unsigned char*)data.data() + offset + (size_t)(h - 1 - row) * stride + (size_t)col * 3;
+        return (unsigned)p[2] << 16 | (unsigned)p[1] << 8 | p[0];
+    }
+};
+
+int32_t le32(const std::string& s, size_t at)
+{
+    const unsigned char* p = (const unsigned char*)s.data() + at;
+    return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
+}
+
+bmp readbmp(const std::string& name)
+{
+    bmp b;
+    b.data = readfile(name);
+    if (b.data.size() < 54 || b.data.compare(0, 2, "BM") != 0) return b;
+    b.offset = le32(b.data, 10);
+    b.w = le32(b.data, 18);
+    b.h = le32(b.data, 22);
+    b.bpp = (unsigned char)b.data[28] | (unsigned char)b.data[29] << 8;
+    return b;
+}
+
+// Colours of the sample, 0xRRGGBB: KdColor 0.96 0.80 0.66 of skin gives 245 204 168.
+const unsigned SKIN = 0xF5CCA8;
+// Inside the head's front face, which lies at u 0.13-0.23, v 0.77-0.87.
+const double HEADU = 0.18, HEADV = 0.82;
+
+class Batch : public testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override
+    {
+        std::string t = testing::TempDir() + "uvpaint-batch-XXXXXX";
+        ASSERT_NE(mkdtemp(&t[0]), nullptr);
+        dir = t;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string path(const std::string& name) { return dir + "/" + name; }
+    void write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+};
+
+// --- options refused before the run -------------------------------------
+
+struct refusal {
+    std::vector<std::string> args;
+    const char* reason;
+};
+
+TEST(BatchOptions, RefusesWhatCannotMakeASensibleRunWithReasonAndUsage)
+{
+    std::string longname(PATHSIZE, 'a');
+    longname += ".bmp";
+    const refusal cases[] = {
+        {{}, "no mesh given (--obj MESH.obj)"},
+        {{"--cr2", "f.cr2", "--out", "m.bmp"}, "no mesh given (--obj MESH.obj)"},
+        {{"--obj", "m.obj", "--out", "m.png"}, "--out m.png: the map's name must end in .bmp"},
+        {{"--obj", "m.obj", "--out", ".bmp"}, "--out .bmp: the map's name must end in .bmp"},
+        {{"--obj", "m.obj", "--out", "m.bmpx"}, "--out m.bmpx: the map's name must end in .bmp"},
+        {{"--obj", "m.obj", "--kind", "colored", "--out", "m.bmp"}, "a colored map needs --cr2"},
+        {{"--obj", "m.obj", "--kind", "transparency", "--out", "m.bmp"}, "a transparency map needs --cr2"},
+        {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--kind", "Mesh"}, "unknown kind Mesh (colored, mesh or transparency)"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "x"}, "bad size x (a number of pixels from 1 to 32768)"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "0"}, "bad size 0 (a number of pixels from 1 to 32768)"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "100000"}, "bad size 100000 (a number of pixels from 1 to 32768)"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--colour"}, "unknown option --colour"},
+        {{"--obj", "m.obj", "m.bmp"}, "unexpected argument m.bmp"},
+        {{"--obj", "m.obj", "--out"}, "--out needs a value"},
+        {{"--obj", "", "--out", "m.bmp"}, "--obj needs a value"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--invert", "--invert"}, "--invert given twice"},
+        {{"--obj", "m.obj", "--obj", "n.obj", "--out", "m.bmp"}, "--obj given twice"},
+        {{"--obj", "m.obj", "--out", longname}, "the value of --out is longer than 4095 characters"},
+    };
+    for (const refusal& c : cases) {
+        result r = run(c.args);
+        SCOPED_TRACE(c.reason);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        std::string head = "uvpaint: " + std::string(c.reason) + "\nusage: uvpaint --obj";
+        EXPECT_EQ(r.err.substr(0, head.size()), head);
+    }
+}
+
+TEST(BatchOptions, SizeIsReadLikeTheSizeAnswer)
+{
+    const struct {
+        const char* text;
+        int size;
+    } cases[] = {
+        {"640", 640},  {"640.9", 640},  {"1e3", 1000}, {"  12.7", 12},  {"512 pixels", 512},
+        {"32768", 32768}, {"32768.5", 32768}, {"1", 1},   {"x", 0},       {"", 0},
+        {"0", 0},      {"0.9", 0},      {"-5", 0},     {"100000", 0},   {"32769", 0},
+        {"nan", 0},    {"inf", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(batchsize(c.text), c.size) << c.text;
+}
+
+TEST(BatchOptions, KindDefaultsToColoredWithAFigureAndToMeshWithout)
+{
+    char why[256];
+    batchoptions o;
+    char a0[] = "uvpaint", a1[] = "--obj", a2[] = "m.obj", a3[] = "--cr2", a4[] = "f.cr2";
+    char* withfigure[] = {a0, a1, a2, a3, a4};
+    ASSERT_TRUE(parsebatch(5, withfigure, &o, why, sizeof why)) << why;
+    EXPECT_EQ(o.kind, ANSWER_YES);
+    EXPECT_EQ(o.size, 640);
+    EXPECT_EQ(o.out, nullptr);
+
+    char b3[] = "--out", b4[] = "M.BMP";  // five characters, in capitals
+    char* without[] = {a0, a1, a2, b3, b4};
+    ASSERT_TRUE(parsebatch(5, without, &o, why, sizeof why)) << why;
+    EXPECT_EQ(o.kind, ANSWER_NO);
+    EXPECT_STREQ(o.out, "M.BMP");
+}
+
+TEST(BatchOptions, HelpAndVersion)
+{
+    result h = run({"--obj", "m.obj", "--help"});
+    EXPECT_EQ(h.status, 0);
+    EXPECT_EQ(h.err, "");
+    EXPECT_EQ(h.out.rfind("usage: uvpaint --obj MESH.obj", 0), 0u);
+    EXPECT_NE(h.out.find("\nMake a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as "
+                         "stated in a Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option "
+                         "to output each material's map on a separate file.\n"),
+              std::string::npos);
+
+    result v = run({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, "uvpaint " UVPAINT_VERSION "\n");
+}
+
+// --- whole runs ----------------------------------------------------------
+
+TEST_F(Batch, ColouredMapIsWrittenAndEachBoxIsALineOnStandardError)
+{
+    result r = run({"--obj", MESH, "--cr2", FIGURE, "--out", path("map.bmp")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string(CR2REPORT) + OBJREPORT + "I have created this texture map file: " + path("map.bmp") + "\n");
+    bmp b = readbmp(path("map.bmp"));
+    ASSERT_EQ(b.w, 640);
+    ASSERT_EQ(b.h, 640);
+    ASSERT_EQ(b.bpp, 24);
+    EXPECT_EQ(b.rgb((int)(HEADV * 640), (int)(HEADU * 640)), SKIN);
+}
+
+TEST_F(Batch, CheckOnlyReportsOnStandardOutputAndHidesTheRefusedName)
+{
+    result r = run({"--obj", MESH, "--cr2", FIGURE});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, std::string(CR2REPORT) + OBJREPORT);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Batch, CheckOnlyWithEveryNamePairedExitsZero)
+{
+    std::string cr2;
+    for (const char* m : {"skin", "Hair", "Eyes", "Shirt", "Belt", "Pants", "Shoes"})
+        cr2 += std::string("\tmaterial ") + m + "\n\t\t{\n\t\tKdColor 1 1 1 1\n\t\t}\n";
+    write("all.cr2", cr2);
+    result r = run({"--obj", MESH, "--cr2", path("all.cr2")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Batch, ExistingMapIsKeptWithoutOverwrite)
+{
+    ASSERT_EQ(run({"--obj", MESH, "--out", path("map.bmp"), "--size", "32"}).status, 0);
+    std::string before = readfile(path("map.bmp"));
+
+    result kept = run({"--obj", MESH, "--out", path("map.bmp"), "--size", "64"});
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_EQ(kept.err, "uvpaint: " + path("map.bmp") + " exists and was not replaced (--overwrite replaces it)\n");
+    EXPECT_EQ(readfile(path("map.bmp")), before);
+
+    result replaced = run({"--obj", MESH, "--out", path("map.bmp"), "--size", "64", "--overwrite"});
+    EXPECT_EQ(replaced.status, 0);
+    EXPECT_EQ(replaced.err, "I have created this texture map file: " + path("map.bmp") + "\n");
+    EXPECT_EQ(readbmp(path("map.bmp")).w, 64);
+}
+
+TEST_F(Batch, MeshNameWithCapitalsOpensAndNamesKeepTheirCase)
+{
+    fs::create_directories(path("Meshes"));
+    fs::copy_file(MESH, path("Meshes/Figure.OBJ"));
+    fs::create_directories(path("Maps"));
+    result r = run({"--obj", path("Meshes/Figure.OBJ"), "--out", path("Maps/Figure.BMP"), "--size", "32"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "I have created this texture map file: " + path("Maps/Figure.BMP") + "\n");
+    EXPECT_EQ(readbmp(path("Maps/Figure.BMP")).w, 32);
+}
+
+TEST_F(Batch, FailuresExitTwo)
+{
+    write("flat.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");  // no texture coordinates
+    write("bad.obj", "v 0 0\n");
+
+    result missing = run({"--obj", path("none.obj"), "--out", path("m.bmp")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("I can't open this file"), std::string::npos) << missing.err;
+
+    result bad = run({"--obj", path("bad.obj"), "--out", path("m.bmp")});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad mesh, or this file ain't a mesh file: " + path("bad.obj")), std::string::npos);
+
+    result flat = run({"--obj", path("flat.obj"), "--out", path("m.bmp")});
+    EXPECT_EQ(flat.status, 2);
+    EXPECT_EQ(flat.err, "this mesh contains no `vt' lines: " + path("flat.obj") + "\n");
+
+    // A check of a bad mesh pairs nothing, yet it is no success.
+    result check = run({"--obj", path("bad.obj"), "--cr2", FIGURE});
+    EXPECT_EQ(check.status, 2);
+    EXPECT_EQ(check.out, "");
+
+    result nofigure = run({"--obj", MESH, "--cr2", path("none.cr2"), "--out", path("m.bmp")});
+    EXPECT_EQ(nofigure.status, 2);
+    EXPECT_EQ(nofigure.err, "I can't open this file: " + path("none.cr2") + "\n");
+
+    result unwritable = run({"--obj", MESH, "--out", path("no/such/folder/m.bmp"), "--size", "16"});
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_EQ(unwritable.err.find("I have created"), std::string::npos);
+    EXPECT_FALSE(fs::exists(path("m.bmp")));
+}
+
+// --- the same answers through the scripted prompts ----------------------
+
+// The boxes of a scripted transcript as the batch command prints them.
+std::string boxlines(const script& s)
+{
+    std::string r;
+    for (const std::string& line : s.shown) {
+        size_t at = line.find(": ");
+        if (line.compare(0, 3, "box") != 0 || at == std::string::npos) continue;
+        std::string body = line.substr(at + 2);
+        size_t bar = body.find(" | ");
+        std::string text = body.substr(0, bar), title = body.substr(bar + 3);
+        title = title.substr(0, title.find(" | "));
+        r += title.empty() ? text + "\n" : title + ": " + text + "\n";
+    }
+    return r;
+}
+
+struct samerun {
+    const char* name;
+    std::vector<std::string> options;  // besides --obj and --out
+    std::vector<std::string> answers;  // besides the mesh and output files; "CR2" for the figure
+    std::vector<std::string> maps;     // files written, "" for the output name itself
+};
+
+TEST_F(Batch, MapsAreTheSameBytesAsAScriptedRunWithTheSameAnswers)
+{
+    const samerun runs[] = {
+        {"colored", {"--cr2", FIGURE, "--size", "300"}, {"yes", "no", "CR2", "no", "type 300"}, {""}},
+        {"mesh inverted", {"--invert", "--size", "257"}, {"no", "no", "yes", "type 257"}, {""}},
+        {"transparency per material",
+         {"--cr2", FIGURE, "--kind", "transparency", "--separate", "--black-transparent", "--invert", "--size", "99.5"},
+         {"cancel", "yes", "yes", "CR2", "yes", "type 99"},
+         {"_skin", "_Hair", "_Eyes", "_Shirt", "_Belt", "_Pants", "_Shoes"}},
+    };
+    for (const samerun& c : runs) {
+        SCOPED_TRACE(c.name);
+        std::string mine = "batch" + std::to_string(&c - runs), theirs = "scripted" + std::to_string(&c - runs);
+        std::vector<std::string> args = {"--obj", MESH, "--out", path(mine + ".bmp")};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        result r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+
+        script s;
+        s.answers = {"file " + MESH, "file " + path(theirs + ".bmp")};
+        for (const std::string& a : c.answers) s.answers.push_back(a == "CR2" ? "file " + FIGURE : a);
+        usescript(&s);
+        jobreport rep = {};
+        bool done = maketexmap(nullptr, &rep);
+        usescript(nullptr);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(scriptfaults(s), "") << transcript(s);
+        EXPECT_EQ(rep.written, (int)c.maps.size());
+
+        for (const std::string& m : c.maps) {
+            std::string a = readfile(path(mine + m + ".bmp")), b = readfile(path(theirs + m + ".bmp"));
+            EXPECT_GT(a.size(), 54u) << m;
+            EXPECT_TRUE(a == b) << m;
+        }
+        // Every box of the run, and nothing else, as a line.
+        std::string boxes = boxlines(s);
+        size_t at;
+        while ((at = boxes.find(theirs)) != std::string::npos) boxes.replace(at, theirs.size(), mine);
+        EXPECT_EQ(r.err, boxes);
+    }
+}
+
+// A run with standard error on a terminal: the status and what the terminal
+// was sent (which turns each "\n" into "\r\n").
+result ttyrun(std::vector<std::string> args)
+{
+    int master, slave;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "no terminal";
+        return result();
+    }
+    std::string seen;
+    std::thread drain([&] {
+        char buf[4096];
+        ssize_t k;
+        while ((k = read(master, buf, sizeof buf)) > 0) seen.append(buf, (size_t)k);
+    });
+    result r = run(args, fdopen(slave, "w"));
+    drain.join();
+    close(master);
+    r.err = seen;
+    return r;
+}
+
+// True when s from `from` to `to` only blanks the line and returns to its start.
+bool blanked(const std::string& s, size_t from, size_t to)
+{
+    return to > from && to <= s.size() && s[to - 1] == '\r' &&
+           s.substr(from, to - from).find_first_not_of(" \r") == std::string::npos &&
+           s.substr(from, to - from).find(' ') != std::string::npos;
+}
+
+TEST_F(Batch, TitlesMakeAProgressLineOnATerminal)
+{
+    result check = ttyrun({"--obj", MESH, "--cr2", FIGURE});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, std::string(CR2REPORT) + OBJREPORT);
+    size_t at = 0;
+    for (const char* t : {"\rreading .CR2 file", "\rreading .OBJ file", "\rmatching material names", "\rfinished"}) {
+        at = check.err.find(t, at);
+        ASSERT_NE(at, std::string::npos) << t << " in " << check.err;
+    }
+    EXPECT_EQ(check.err.find('\n'), std::string::npos);  // no lines of its own
+    // The line is cleared at the end: "\rfinished", then blanks over it.
+    EXPECT_TRUE(blanked(check.err, at + std::strlen("\rfinished"), check.err.size())) << check.err.substr(at);
+
+    result full = ttyrun({"--obj", MESH, "--cr2", FIGURE, "--invert", "--out", path("t.bmp")});
+    EXPECT_EQ(full.status, 0);
+    for (const char* t : {"\rmaking texture map", "\radding margin", "\radding white edges",
+                          "\rinverting texture map", "\rmaking texture map 100%"})
+        EXPECT_NE(full.err.find(t), std::string::npos) << t;
+    // A box line first wipes the progress line.
+    std::string box = "I have created this texture map file: " + path("t.bmp") + "\r\n";
+    size_t b = full.err.find(box);
+    ASSERT_NE(b, std::string::npos) << full.err;
+    EXPECT_TRUE(blanked(full.err, full.err.rfind("\rfinished", b) + std::strlen("\rfinished"), b));
+}
+
+}  // namespace
