@@ -1,0 +1,207 @@
+#!/bin/bash
+# Drives the desktop program through one scenario under Xvfb:
+#   desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW
+# Exits non-zero on the first step that does not go as a person would expect.
+set -u
+[ $# -eq 4 ] || { echo "usage: desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW" >&2; exit 2; }
+scenario=$1
+APP=$2
+DATA=$3
+CLOSER=$4
+. "$(dirname "$0")/lib.sh"
+
+HELP="Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each material's map on a separate file."
+MESHQ="file to read mesh from?"
+OUTQ="file to output texture map to? (cancel = only check materials)"
+CR2Q="CR2 file to read materials from"
+KINDQ="what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency)"
+SEPQ="do you want me to output a separate map file for each material?"
+BWQ="do you want black = transparent, white = opaque (YES); or white = transparent, black = opaque (NO)?"
+INVQ="Do you want me to output the texture map inverted top/bottom?"
+SIZEQ="size of texture map?"
+CREATED="I have created this texture map file"
+EXISTS="this file exists: choose new name or let me overwrite it"
+CR2ONLY="these materials are in the .CR2 file but not in the .OBJ file"
+OBJONLY="these materials are in the .OBJ file but not in the .CR2 file"
+
+titles() {
+    local t
+    for t in "$@"; do expect title "$t" ""; done
+}
+
+# The reports of Figure.obj against Figure.cr2.
+reports() {
+    box warning "$CR2ONLY" "hair" Return
+    box warning "$OBJONLY" "Belt" Return
+}
+
+# The save dialog's own question before an existing file is replaced.
+confirmreplace() {
+    local w
+    w=$(window uvpaint "") || exit 1
+    press "$w" Return
+    nowindow "$w"
+}
+
+# Without a display the program says so and stops, rather than aborting
+# inside the toolkit.
+if [ "$scenario" = nodisplay ]; then
+    n=900
+    while [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    for d in unset ":$n"; do
+        if [ "$d" = unset ]; then (cd "$work" && env -u DISPLAY "$APP" >"$work/app.out" 2>&1)
+        else (cd "$work" && DISPLAY=$d timeout "$STEP" "$APP" >"$work/app.out" 2>&1); fi
+        st=$?
+        [ $st -eq 2 ] || fail "DISPLAY $d: exit status $st, wanted 2"
+        grep -q "there is no desktop" "$work/app.out" || fail "DISPLAY $d: no word of the missing desktop"
+    done
+    echo "desktop $scenario: passed"
+    exit 0
+fi
+
+startx
+startapp
+
+case $scenario in
+help_exit)
+    # The main window fills the screen; help leaves it as it was; exit ends
+    # the program with status 0.
+    xdotool getwindowgeometry "$main" | grep -q 'Geometry: 1280x800' ||
+        fail "main window not maximised: $(xdotool getwindowgeometry "$main")"
+    press "$main" alt+h
+    box message "uvpaint help" "$HELP" Return
+    alive || fail "help ended the program"
+    press "$main" alt+x
+    ends 0
+    nomore
+    ;;
+colored)
+    # A whole coloured run onto an existing file: the save dialog and the job
+    # both ask before replacing it, and the map is the batch command's.
+    echo old >"$work/col.bmp"
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    choose save "$OUTQ" "$work/Figuretex.bmp" col.bmp
+    confirmreplace
+    box yesnocancel "" "$KINDQ" y
+    box yesno "" "$SEPQ" n
+    choose open "$CR2Q" "" Figure.cr2
+    titles "reading .CR2 file"
+    box yesno "" "$INVQ" n
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" 512
+    press "$w" Return
+    titles "reading .OBJ file" "matching material names"
+    reports
+    titles "making texture map" "adding margin" "adding white edges" "finished"
+    choose save "$EXISTS" "$work/col.bmp" col.bmp
+    confirmreplace
+    box message "$CREATED" "$work/col.bmp" Return
+    ends 0
+    nomore
+    samebytes col.bmp --obj Figure.obj --cr2 Figure.cr2 --out batch.bmp --kind colored --size 512
+    ;;
+mesh)
+    # A mesh map; the size is first answered with a letter, which brings the
+    # input dialog back, then given and accepted with Escape.
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    choose save "$OUTQ" "$work/Figuretex.bmp" mesh.bmp
+    box yesnocancel "" "$KINDQ" n
+    box yesno "" "$SEPQ" n
+    box yesno "" "$INVQ" y
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" x
+    press "$w" Return
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" 512
+    press "$w" Escape
+    titles "reading .OBJ file" "making texture map" "inverting texture map" "finished"
+    box message "$CREATED" "$work/mesh.bmp" Return
+    ends 0
+    nomore
+    samebytes mesh.bmp --obj Figure.obj --out batch.bmp --kind mesh --invert --size 512
+    ;;
+transparency)
+    # Close boxes: the three-way question gives Cancel (a transparency map),
+    # yes/no gives No, the input dialog keeps its proposed 640.
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    choose save "$OUTQ" "$work/Figuretex.bmp" tr.bmp
+    box yesnocancel "" "$KINDQ" close
+    box yesno "" "$SEPQ" close
+    box yesno "" "$BWQ" y
+    choose open "$CR2Q" "" Figure.cr2
+    titles "reading .CR2 file"
+    box yesno "" "$INVQ" n
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" 300
+    closewindow "$w"
+    titles "reading .OBJ file" "matching material names"
+    reports
+    titles "making texture map" "adding margin" "adding white edges" "finished"
+    box message "$CREATED" "$work/tr.bmp" Return
+    ends 0
+    nomore
+    samebytes tr.bmp --obj Figure.obj --cr2 Figure.cr2 --out batch.bmp --kind transparency \
+        --black-transparent --size 640
+    ;;
+checkonly)
+    # A cancelled output dialog makes a check-only run: the reports, no file,
+    # and the window closes.
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    expect save "$OUTQ" "$work/Figuretex.bmp"
+    w=$(window uvpaint "$OUTQ") || exit 1
+    press "$w" Escape
+    box warning "this is not a .bmp filename" "$work/Figuretex.bmp" Return
+    choose open "$CR2Q" "" Figure.cr2
+    titles "reading .CR2 file" "reading .OBJ file" "matching material names"
+    reports
+    titles "finished"
+    ends 0
+    nomore
+    ls "$work"/*.bmp >/dev/null 2>&1 && fail "a check-only run wrote $(ls "$work"/*.bmp)"
+    ;;
+cancel)
+    # Runs that stop early leave the window open with its own title, and the
+    # next run proposes the mesh chosen before; the close box does nothing
+    # while a run is up and ends the program otherwise.
+    press "$main" alt+m
+    expect open "$MESHQ" ""
+    w=$(window uvpaint "$MESHQ") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    choose save "$OUTQ" "$work/Figuretex.bmp" c.bmp
+    expect yesnocancel "" "$KINDQ"
+    closewindow "$main"
+    w=$(window uvpaint-question "") || exit 1
+    press "$w" y
+    box yesno "" "$SEPQ" n
+    expect open "$CR2Q" ""
+    w=$(window uvpaint "$CR2Q") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+    alive || fail "a stopped run ended the program"
+    [ "$(xdotool getwindowname "$main")" = UVPAINTR ] || fail "title after a stopped run: $(xdotool getwindowname "$main")"
+    press "$main" alt+m
+    expect open "$MESHQ" "$work/Figure.obj"
+    w=$(window uvpaint "$MESHQ") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+    closewindow "$main"
+    ends 0
+    nomore
+    ls "$work"/*.bmp >/dev/null 2>&1 && fail "a stopped run wrote $(ls "$work"/*.bmp)"
+    ;;
+*)
+    fail "no scenario $scenario"
+    ;;
+esac
+echo "desktop $scenario: passed"
