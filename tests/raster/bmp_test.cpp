@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "raster/bmp.h"
+#include "shell/prompts.h"
+
+namespace fs = std::filesystem;
+typedef std::vector<unsigned char> bytes;
+
+namespace {
+struct box { std::string text, title; int icon; };
+std::vector<box> boxes;
+
+void record(window owner, const char* text, const char* title, int icon)
+{
+    EXPECT_EQ(owner, nullptr);
+    boxes.push_back({text, title, icon});
+}
+int yes(const char*) { return 1; }
+int yesnc(const char*) { return ANSWER_YES; }
+int nofile(window, char*, const char*, const char*, int) { return 0; }
+void nostr(window, const char*) {}
+void notitle(window, const char*) {}
+const promptops recorder = {record, yes, yesnc, nofile, nostr, notitle, nullptr};
+
+bytes readall(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeall(const fs::path& p, const std::string& s)
+{
+    std::ofstream(p, std::ios::binary) << s;
+}
+
+uint32_t le32(const bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; }
+uint16_t le16(const bytes& b, size_t at) { return (uint16_t)(b[at] | b[at + 1] << 8); }
+
+// A 7 x 5 map: a red "F" on blue, so a swapped channel, a flipped row or a
+// wrong row fill shows.
+const char* const F[5] = {"..###..", "..#....", "..##...", "..#....", "..#...."};
+pal3 colourF(int x, int y)
+{
+    if (x == 6 && y == 4) return pal3(0, 255, 0);  // bottom right corner green
+    return F[y][x] == '#' ? pal3(255, 0, 0) : pal3(0, 0, 255);
+}
+void paintF(image& I)
+{
+    I.reset(7, 5, 24, -1);
+    for (int y = 0; y < 5; y++)
+        for (int x = 0; x < 7; x++) I.Row(y)[x] = colourF(x, y);
+}
+
+class Bmp : public testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/uvpaint-bmp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        boxes.clear();
+        setprompts(&recorder);
+    }
+    void TearDown() override
+    {
+        setprompts(nullptr);
+        bmpfailstep = 0;
+        bmpchunk = (size_t)64 << 20;
+        fs::remove_all(dir);
+    }
+    std::string path(const char* name) const { return (dir / name).string(); }
+    std::set<std::string> files() const
+    {
+        std::set<std::string> s;
+        for (const auto& e : fs::directory_iterator(dir)) s.insert(e.path().filename().string());
+        return s;
+    }
+    // One warning box with text, captioned with the file name.
+    void expectwarning(const char* text, const std::string& name)
+    {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, text);
+        EXPECT_EQ(boxes[0].title, name);
+        EXPECT_EQ(boxes[0].icon, ICON_EXCLAMATION);
+        boxes.clear();
+    }
+};
+}
+
+TEST_F(Bmp, HeadersOf24BitMaps)
+{
+    struct { int n; uint32_t LL, filesize; } cases[] = {
+        {640, 1920, 1228854}, {641, 1924, 1233338}, {2048, 6144, 12582966}};
+    image I;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.n);
+        I.reset(c.n, c.n, 24, -1);
+        for (int y = 0; y < c.n; y++) std::memset((unsigned char*)I.Row(y), y & 0xff, 3 * (size_t)c.n);
+        const std::string f = path("map.bmp");
+        ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+        EXPECT_TRUE(boxes.empty());
+        const bytes b = readall(f);
+        ASSERT_EQ(b.size(), c.filesize);
+        EXPECT_EQ(b[0], 'B');
+        EXPECT_EQ(b[1], 'M');
+        EXPECT_EQ(le32(b, 2), c.filesize);
+        EXPECT_EQ(le32(b, 6), 0u);      // u and v
+        EXPECT_EQ(le32(b, 10), 54u);    // pixels start
+        EXPECT_EQ(le32(b, 14), 40u);
+        EXPECT_EQ(le32(b, 18), (uint32_t)c.n);
+        EXPECT_EQ(le32(b, 22), (uint32_t)c.n);
+        EXPECT_EQ(le16(b, 26), 1);
+        EXPECT_EQ(le16(b, 28), 24);
+        EXPECT_EQ(le32(b, 30), 0u);
+        EXPECT_EQ(le32(b, 34), 0u);
+        EXPECT_EQ(le32(b, 38), 12000u);
+        EXPECT_EQ(le32(b, 42), 12000u);
+        EXPECT_EQ(le32(b, 46), 0u);
+        EXPECT_EQ(le32(b, 50), 0u);
+        // Bottom row first; each row's fill bytes are 0.
+        for (int r = 0; r < c.n; r++) {
+            const size_t at = 54 + (size_t)r * c.LL;
+            ASSERT_EQ(b[at], (c.n - 1 - r) & 0xff) << "stored row " << r;
+            for (size_t k = 3 * (size_t)c.n; k < c.LL; k++) ASSERT_EQ(b[at + k], 0);
+        }
+    }
+    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+}
+
+TEST_F(Bmp, EmptyImageIsSixtyTwoBytes)
+{
+    image I;
+    const std::string f = path("empty.bmp");
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    const bytes want = {
+        'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,
+        40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0,
+        0, 0, 0, 0, 0, 0, 0, 0, 0xe0, 0x2e, 0, 0, 0xe0, 0x2e, 0, 0,
+        2, 0, 0, 0, 2, 0, 0, 0,
+        0, 0, 0, 0, 170, 0, 0, 0};
+    EXPECT_EQ(readall(f), want);
+}
+
+TEST_F(Bmp, SmallDepthsCarryTheirColourTable)
+{
+    image I;
+    I.reset(5, 5, 4, -1);
+    std::memset(I.P, 0x12, I.pixelbytes());
+    const std::string f = path("four.bmp");
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    const bytes b = readall(f);
+    ASSERT_EQ(b.size(), 54u + 64 + 20);
+    EXPECT_EQ(le32(b, 2), 138u);
+    EXPECT_EQ(le32(b, 10), 118u);
+    EXPECT_EQ(le32(b, 46), 16u);
+    EXPECT_EQ(le32(b, 54 + 4 * 12), 0x00ff0000u);  // entry 12: red, rsv 0
+    EXPECT_EQ(b[118], 0x12);
+}
+
+TEST_F(Bmp, ImageMagickReadsEveryPixel)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("f.bmp");
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    const std::string cmd = std::string(CONVERT) + " '" + f + "' ppm:-";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr) << cmd;
+    char magic[3] = {};
+    int w = 0, h = 0, maxval = 0;
+    ASSERT_EQ(std::fscanf(p, "%2s %d %d %d", magic, &w, &h, &maxval), 4) << cmd;
+    std::fgetc(p);  // the one white space before the samples
+    bytes px(3 * 7 * 5);
+    size_t got = std::fread(px.data(), 1, px.size(), p);
+    EXPECT_EQ(pclose(p), 0) << cmd;
+    ASSERT_EQ(std::string(magic), "P6");
+    ASSERT_EQ(w, 7);
+    ASSERT_EQ(h, 5);
+    ASSERT_EQ(maxval, 255);
+    ASSERT_EQ(got, px.size());
+    for (int y = 0; y < 5; y++)
+        for (int x = 0; x < 7; x++) {
+            const unsigned char* q = &px[3 * (y * 7 + x)];
+            const pal3 want = colourF(x, y);
+            EXPECT_EQ(q[0], want.red) << x << "," << y;
+            EXPECT_EQ(q[1], want.green) << x << "," << y;
+            EXPECT_EQ(q[2], want.blue) << x << "," << y;
+        }
+}
+
+TEST_F(Bmp, SameImageGivesSameBytesWhateverTheChunks)
+{
+    image I;
+    paintF(I);
+    const std::string a = path("a.bmp"), b = path("b.bmp"), c = path("c.bmp");
+    ASSERT_EQ(bmpwrite(a.c_str(), I), 1);
+    ASSERT_EQ(bmpwrite(a.c_str(), I), 1);  // over itself
+    bmpchunk = 5;
+    ASSERT_EQ(bmpwrite(b.c_str(), I), 1);
+    bmpchunk = 1;
+    ASSERT_EQ(bmpwrite(c.c_str(), I), 1);
+    const bytes A = readall(a);
+    EXPECT_EQ(A.size(), 54u + 24 * 5);
+    EXPECT_EQ(readall(b), A);
+    EXPECT_EQ(readall(c), A);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Bmp, NameThatCannotBeCreatedWarnsOnce)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("no such folder/map.bmp");
+    EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
+    expectwarning("I can't open this file", f);
+    EXPECT_TRUE(files().empty());
+}
+
+TEST_F(Bmp, EveryFailingStepKeepsTheOldFile)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("map.bmp");
+    bmpchunk = 16;  // 54 + 120 bytes: 12 writes, the close, the replace
+    int step = 1;
+    for (;; step++) {
+        writeall(f, "the old map");
+        bmpfailstep = step;
+        int r = bmpwrite(f.c_str(), I);
+        EXPECT_EQ(bmpfailstep, 0);
+        if (r == 1) break;
+        SCOPED_TRACE(step);
+        expectwarning("I can't write this file", f);
+        bytes old = readall(f);
+        EXPECT_EQ(std::string(old.begin(), old.end()), "the old map");
+        EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+        ASSERT_LT(step, 100);
+    }
+    EXPECT_EQ(step, 15);  // only a write that failed nowhere replaces it
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(readall(f).size(), 174u);
+    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+}
+
+TEST_F(Bmp, FullDiskIsReportedAndCleanedUp)
+{
+    // A file size limit makes the system refuse bytes as a full disk does:
+    // once in the middle of the pixels, once only when the close flushes.
+    image big, small;
+    big.reset(300, 300, 24, -1);
+    std::memset(big.P, 7, big.pixelbytes());
+    const std::string f = path("map.bmp");
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldsig)(int) = signal(SIGXFSZ, SIG_IGN);
+    for (const image* I : {&big, &small}) {
+        writeall(f, "the old map");
+        struct rlimit lim = old;
+        lim.rlim_cur = 40;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
+        int r = bmpwrite(f.c_str(), *I);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+        EXPECT_EQ(r, 0);
+        expectwarning("I can't write this file", f);
+        bytes b = readall(f);
+        EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
+        EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+    }
+    signal(SIGXFSZ, oldsig);
+}
+
+TEST_F(Bmp, TargetThatCannotBeReplacedIsReported)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("folder.bmp");
+    fs::create_directory(f);
+    writeall(dir / "folder.bmp" / "inside", "x");
+    EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
+    expectwarning("I can't write this file", f);
+    EXPECT_EQ(files(), std::set<std::string>{"folder.bmp"});
+    EXPECT_TRUE(fs::is_directory(f));
+}
+
+TEST_F(Bmp, FilesBesideTheTargetAreLeftAlone)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("map.bmp");
+    writeall(f + ".tmp", "someone else's");
+    writeall(f + ".tmp1", "and another");
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    EXPECT_EQ(readall(f).size(), 174u);
+    bytes a = readall(f + ".tmp"), b = readall(f + ".tmp1");
+    EXPECT_EQ(std::string(a.begin(), a.end()), "someone else's");
+    EXPECT_EQ(std::string(b.begin(), b.end()), "and another");
+    EXPECT_EQ(files().size(), 3u);
+}
+
+TEST_F(Bmp, ImageWithoutItsPixelsIsNotWritten)
+{
+    image I;
+    EXPECT_EQ(I.reset(MAXSIDE + 1, 4, 24, -1), nullptr);
+    const std::string f = path("map.bmp");
+    EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
+    expectwarning("I can't write this file", f);
+    EXPECT_TRUE(files().empty());
+}
