@@ -1,0 +1,69 @@
+#include "job/match.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Joins the n names that name(i) gives (null for one that is paired) with
+// ", " and shows them under title; returns how many were listed.
+template <class Names>
+int report(int n, Names name, const char* title)
+{
+    size_t size = 16;
+    int listed = 0;
+    for (int i = 0; i < n; i++)
+        if (const char* s = name(i)) {
+            size += std::strlen(s) + 2;
+            listed++;
+        }
+    if (listed == 0) return 0;
+    char* text = (char*)std::malloc(size);
+    if (!text) return listed;  // the pairing stands; only the report is lost
+    char* p = text;
+    for (int i = 0; i < n; i++)
+        if (const char* s = name(i)) {
+            if (p != text) *p++ = ',', *p++ = ' ';
+            size_t len = std::strlen(s);
+            std::memcpy(p, s, len);
+            p += len;
+        }
+    *p = 0;
+    warn(nullptr, text, title);
+    std::free(text);
+    return listed;
+}
+
+}  // namespace
+
+int matchmaterials(window wn, mesh* m, MaterialList* L)
+{
+    SetTitle(wn, "matching material names");
+    for (int i = 0; i < m->nmat; i++) m->mat[i].cf = 0;
+    for (int k = 0; k < L->nm; k++) L->mat[k * MATSLOT + MATNAME] = 0;
+
+    for (int i = 0; i < m->nmat; i++) {
+        Mat& mt = m->mat[i];
+        for (int k = 0; k < L->nm; k++) {
+            char* slot = L->mat + k * MATSLOT;
+            if (std::strcmp(slot, mt.name) == 0) {
+                mt.col = L->matc[k];
+                mt.cf = 1;
+                slot[MATNAME] = 1;
+                break;
+            }
+        }
+    }
+
+    int listed = report(
+        L->nm,
+        [L](int k) -> const char* {
+            const char* slot = L->mat + k * MATSLOT;
+            return slot[MATNAME] ? nullptr : slot;
+        },
+        "these materials are in the .CR2 file but not in the .OBJ file");
+    listed += report(
+        m->nmat, [m](int i) -> const char* { return m->mat[i].cf ? nullptr : m->mat[i].name; },
+        "these materials are in the .OBJ file but not in the .CR2 file");
+    return listed;
+}

@@ -1,0 +1,21 @@
+// Naming and writing each map, and releasing what a run holds.
+#pragma once
+#include "job/state.h"
+
+extern const char filterBMP[];  // the file dialogs' filter for .BMP names
+
+// Copies a material name into dst (room for 32 bytes) so that it can stand
+// in a file name: / \ : * ? " < > | and control bytes become _, and a name
+// of dots only becomes _.
+void safename(char* dst, const char* name);
+// The file of map M: out itself for a single map; with several maps the
+// ".bmp" ending of out (or, when out lacks it, its end) gets "_" + the
+// material's safe name + ".bmp".
+void mapfilename(TextureJob* T, const mesh* m);
+// Asks for another name when out exists, names and writes map M, and confirms
+// a single map. 1 when written; 0 when skipped at the question or not
+// written (bmpwrite has warned).
+int writemap(window wn, TextureJob* T, const mesh* m);
+// Releases the material list, the mesh (OB), `used`, the finishing scratch
+// and J's pixels, each as far as it exists; safe at any point of a run.
+void cleanup(TextureJob* T);

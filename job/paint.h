@@ -1,0 +1,18 @@
+// Painting the faces of one map: filled in their material colours, or
+// outlined in white.
+#pragma once
+#include "job/state.h"
+
+// Makes J an n x n map of 24 bits; false when its pixels cannot be had.
+bool setupmap(TextureJob* T);
+// Every pixel of J black and every flag of `used` 0.
+void clearmap(TextureJob* T);
+// True when face f belongs on map M (all faces when there is one map).
+bool onmap(const TextureJob* T, const Face& f);
+// Fills the faces of map M, each as a fan of triangles round its first corner,
+// in its material's colour; flags what it paints. Titles and reports to wn.
+void paintfilled(window wn, TextureJob* T, const mesh* m);
+// Outlines the faces of map M in white; flags nothing.
+void paintoutline(window wn, TextureJob* T, const mesh* m);
+// One outline edge from texture point s to t on the n x n image J.
+void drawedge(image* J, int n, const xy& s, const xy& t, pal3 colour);

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "job/match.h"
+#include "shell/scripted.h"
+
+namespace {
+
+// A .CR2 list and a mesh whose only content is its materials.
+struct pairing {
+    std::vector<char> names = std::vector<char>(MAXMATERIALS * MATSLOT);
+    std::vector<pal3> colours = std::vector<pal3>(MAXMATERIALS);
+    MaterialList L = {names.data(), colours.data(), 0};
+    std::vector<Mat> mats;
+    mesh m;
+    script s;
+    int listed = 0;
+    pairing(std::vector<std::string> cr2, std::vector<std::string> obj)
+    {
+        for (size_t k = 0; k < cr2.size(); k++) {
+            std::strncpy(&names[k * MATSLOT], cr2[k].c_str(), MATNAME);
+            colours[k] = pal3((unsigned char)(k + 1), 0, 0);
+        }
+        L.nm = (int)cr2.size();
+        for (auto& name : obj) {
+            Mat mt = {};
+            std::strncpy(mt.name, name.c_str(), 31);
+            mt.cf = 7;  // matching sets every flag
+            mats.push_back(mt);
+        }
+        std::memset(&m, 0, sizeof m);
+        m.mat = mats.data();
+        m.nmat = (int)mats.size();
+        usescript(&s);
+        listed = matchmaterials(nullptr, &m, &L);
+        usescript(nullptr);
+    }
+};
+
+const std::string CR2SIDE = " | these materials are in the .CR2 file but not in the .OBJ file | !";
+const std::string OBJSIDE = " | these materials are in the .OBJ file but not in the .CR2 file | !";
+
+TEST(Match, PairedNamesTakeTheColourAndShowNoReport)
+{
+    pairing p({"hair", "skin"}, {"skin", "hair"});
+    EXPECT_EQ(p.s.shown, std::vector<std::string>{"title: matching material names"});
+    EXPECT_EQ(p.listed, 0);
+    EXPECT_EQ(p.mats[0].col.red, 2);
+    EXPECT_EQ(p.mats[0].cf, 1);
+    EXPECT_EQ(p.mats[1].col.red, 1);
+}
+
+TEST(Match, ReportsListTheCR2SideFirstJoinedByCommas)
+{
+    pairing p({"skin", "Hair", "skin", "eyes"}, {"default", "skin", "hair", "lips"});
+    EXPECT_EQ(p.s.shown, (std::vector<std::string>{
+                             "title: matching material names",
+                             "box: Hair, skin, eyes" + CR2SIDE,
+                             "box: default, hair, lips" + OBJSIDE,
+                         }));
+    EXPECT_EQ(p.listed, 6);
+    EXPECT_EQ(p.mats[1].col.red, 1);  // the first of the two skins
+    EXPECT_EQ(p.mats[2].cf, 0);
+    EXPECT_EQ(p.mats[2].col.red, 0);  // unpaired keeps its colour
+}
+
+TEST(Match, AnEmptyCR2ListReportsOnlyTheMesh)
+{
+    pairing p({}, {"default"});
+    EXPECT_EQ(p.s.shown, (std::vector<std::string>{"title: matching material names",
+                                                   "box: default" + OBJSIDE}));
+    pairing q({std::string(40, 'a')}, {std::string(31, 'a')});  // never pairs: cut at 31
+    EXPECT_EQ(q.listed, 2);
+}
+
+}  // namespace
