@@ -6,8 +6,8 @@ NEED      = sh cmake/need-packages.sh
 
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
-             g++-mingw-w64-i686 wine wine32:i386
-BENCH_PKGS = $(BUILD_PKGS) libbenchmark-dev python3 time
+             g++-mingw-w64-i686 wine wine32:i386 python3
+BENCH_PKGS = $(BUILD_PKGS) python3
 
 .PHONY: all build demo test windows bench clean
 
@@ -35,7 +35,7 @@ test:
 
 bench:
 	@$(NEED) $(BENCH_PKGS)
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target uvbench
 	sh bench/run.sh $(BUILD)
 
