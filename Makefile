@@ -15,7 +15,7 @@ all: build
 
 build:
 	@$(NEED) $(BUILD_PKGS)
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 windows:
@@ -29,7 +29,7 @@ demo: build
 test:
 	@$(NEED) $(TEST_PKGS)
 	$(MAKE) windows
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_WINDOWS_EXE=$(abspath $(WINBUILD))/shell/uvpaint.exe
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=ON -DUVPAINT_WINDOWS_EXE=$(abspath $(WINBUILD))/shell/uvpaint.exe
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
