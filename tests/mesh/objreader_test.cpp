@@ -1,0 +1,476 @@
+#include "mesh/mesh.h"
+#include "tests/mesh/recordprompts.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Each test writes its .OBJ text into a fresh temporary directory, reads it
+// into `m` and looks at the boxes that were shown.
+class ObjRead : public ::testing::Test {
+  protected:
+    std::string dir;
+    recordprompts shown;
+    mesh m;
+
+    void SetUp() override
+    {
+        std::string t = ::testing::TempDir() + "uvpaint-meshXXXXXX";
+        ASSERT_NE(mkdtemp(&t[0]), nullptr);
+        dir = t;
+        m.initialize(0);
+    }
+    void TearDown() override
+    {
+        m.delarrays();
+        std::filesystem::remove_all(dir);
+    }
+
+    std::string write(const std::string& text, const char* name = "mesh.obj")
+    {
+        std::string file = dir + "/" + name;
+        FILE* f = std::fopen(file.c_str(), "wb");
+        EXPECT_NE(f, nullptr);
+        EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+        return file;
+    }
+    int read(const std::string& text, int append = 0)
+    {
+        path = write(text);
+        return m.readOBJ(path.c_str(), append);
+    }
+    std::string path;
+
+    // The one warning of a bad line, and nothing else.
+    void expectbadline(int line)
+    {
+        ASSERT_EQ(shown.boxes.size(), 1u);
+        EXPECT_EQ(shown.boxes[0].text, "line " + std::to_string(line) + " is bad");
+        EXPECT_EQ(shown.boxes[0].title, path);
+        EXPECT_FALSE(shown.boxes[0].owned);
+        EXPECT_EQ(shown.boxes[0].icon, ICON_EXCLAMATION);
+    }
+    void expecttrimmed()
+    {
+        EXPECT_EQ(m.np_, m.np);
+        EXPECT_EQ(m.nt_, m.nt);
+        EXPECT_EQ(m.nq_, m.nq);
+        EXPECT_EQ(m.nf_, m.nf);
+        EXPECT_EQ(m.ng_, m.ng);
+        EXPECT_EQ(m.nmat_, m.nmat);
+    }
+    int vertex(int face, int corner) const  // 1-based vertex number, 0 for none
+    {
+        const xyz* p = m.fac[face].q[corner].p;
+        return p ? (int)(p - m.point) + 1 : 0;
+    }
+    int texture(int face, int corner) const  // 1-based, 0 for none
+    {
+        const xy* t = m.fac[face].q[corner].t;
+        return t ? (int)(t - m.t) + 1 : 0;
+    }
+};
+
+const char* FIVE = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 2 2\n";
+const char* FOURT = "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
+
+}  // namespace
+
+TEST_F(ObjRead, ReadsVerticesTexturesFacesGroupsAndMaterials)
+{
+    ASSERT_EQ(read(std::string("# a quad and a triangle\nmtllib x.mtl\no thing\n") + FIVE +
+                   FOURT + "vn 0 0 1\ns 1\ng head hat\nusemtl Skin\nf 1/1/1 2/2/1 3/3/1 4/4/1\n"
+                   "g body\nusemtl Cloth\nf 5 1 2\n"),
+              1);
+    EXPECT_TRUE(shown.boxes.empty());
+    ASSERT_EQ(m.np, 5);
+    ASSERT_EQ(m.nt, 4);
+    ASSERT_EQ(m.nf, 2);
+    EXPECT_EQ(m.nq, 7);
+    EXPECT_EQ(m.point[4].z, 2.0f);
+    EXPECT_EQ(m.t[2].y, 1.0f);
+    ASSERT_EQ(m.ng, 2);
+    EXPECT_STREQ(m.group[0].name, "head");
+    EXPECT_STREQ(m.group[1].name, "body");
+    ASSERT_EQ(m.nmat, 2);
+    EXPECT_STREQ(m.mat[0].name, "Skin");
+    EXPECT_STREQ(m.mat[1].name, "Cloth");
+    EXPECT_EQ(m.mat[0].nf, 1);
+    EXPECT_EQ(m.fac[1].mat, 1);
+    EXPECT_EQ(m.fac[1].g, 1);
+    EXPECT_EQ(m.fac[0].n, 4);
+    for (int j = 0; j < 4; j++) {
+        EXPECT_EQ(vertex(0, j), j + 1);
+        EXPECT_EQ(texture(0, j), j + 1);
+        EXPECT_EQ(m.fac[0].q[j].d, nullptr);
+    }
+    EXPECT_EQ(m.fac[1].q, m.fac[0].q + 4);
+    EXPECT_EQ(vertex(1, 0), 5);
+    EXPECT_EQ(texture(1, 0), 0);
+    expecttrimmed();
+}
+
+TEST_F(ObjRead, FacesBeforeAnyNameGetDefaults)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "f 1 2 3\nusemtl A\nusemtl B\nf 3 4 5\n"), 1);
+    ASSERT_EQ(m.nmat, 2);
+    EXPECT_STREQ(m.mat[0].name, "default");
+    EXPECT_STREQ(m.mat[1].name, "B");  // A had no face and was replaced
+    ASSERT_EQ(m.ng, 1);
+    EXPECT_STREQ(m.group[0].name, "default");
+}
+
+TEST_F(ObjRead, LastLineWithoutLineBreakIsRead)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "f 1 2 3"), 1);
+    ASSERT_EQ(m.nf, 1);
+    EXPECT_EQ(vertex(0, 2), 3);
+    expecttrimmed();
+
+    ASSERT_EQ(read("v 1 2 3\nv 4 5 6"), 1);
+    ASSERT_EQ(m.np, 2);
+    EXPECT_EQ(m.point[1].z, 6.0f);
+    ASSERT_EQ(read("v 1 2"), 0);
+    expectbadline(1);
+}
+
+TEST_F(ObjRead, KeysIgnoreCaseButNamesKeepIt)
+{
+    ASSERT_EQ(read("V 1 2 3\nV 4 5 6\nv 7 8 9\nVT 0.5 0.5\nG Head\nUSEMTL Skin\n"
+                   "F 1/1 2/1 3/1\nvx 1 2 3\nvtx 1 2\nFF 1 2 3\nusemtlx A\n"),
+              1);
+    EXPECT_EQ(m.np, 3);
+    EXPECT_EQ(m.nt, 1);
+    EXPECT_EQ(m.nf, 1);
+    EXPECT_STREQ(m.group[0].name, "Head");
+    ASSERT_EQ(m.nmat, 1);
+    EXPECT_STREQ(m.mat[0].name, "Skin");
+}
+
+TEST_F(ObjRead, TextureCoordinatesTakeOneOrTwoNumbers)
+{
+    ASSERT_EQ(read("vt 0.5\nvt 0.25 0.75 0\nvt 1.5 -0.25\n"), 1);
+    ASSERT_EQ(m.nt, 3);
+    EXPECT_EQ(m.t[0].x, 0.5f);
+    EXPECT_EQ(m.t[0].y, 0.0f);
+    EXPECT_EQ(m.t[1].x, 0.25f);
+    EXPECT_EQ(m.t[1].y, 0.75f);
+    EXPECT_EQ(m.t[2].x, 1.5f);
+    EXPECT_EQ(m.t[2].y, -0.25f);
+}
+
+TEST_F(ObjRead, BadLineNumbersCountNonBlankLines)
+{
+    ASSERT_EQ(read("v 1 2\n"), 0);
+    expectbadline(1);
+
+    shown.boxes.clear();
+    ASSERT_EQ(read("\n   \t \n# comment\nv 1 2\n"), 0);
+    expectbadline(2);
+
+    // lines with fewer than 2 tokens count; tabs separate tokens
+    shown.boxes.clear();
+    ASSERT_EQ(read("f\nusemtl\n\tg\t\nv\t1\t2\t3\nf 1 2 7\n"), 0);
+    expectbadline(5);
+    EXPECT_EQ(m.nmat, 1);  // usemtl alone changed nothing; the face's default
+}
+
+TEST_F(ObjRead, LineEndingsDoNotChangeLineNumbers)
+{
+    const char* text = "# c\n\nv 0 0 0\nv 1 0 0\n\n\nv 1 1 0\nf 1 2 3\nf 1 2 4\n";
+    for (const char* eol : {"\n", "\r\n", "\r", "\n\r"}) {
+        std::string s;
+        for (const char* c = text; *c; c++) s += *c == '\n' ? std::string(eol) : std::string(1, *c);
+        shown.boxes.clear();
+        ASSERT_EQ(read(s), 0) << "line end " << (int)eol[0];
+        expectbadline(6);
+        EXPECT_EQ(m.np, 3);
+        EXPECT_EQ(m.nf, 2);
+    }
+}
+
+TEST_F(ObjRead, RelativeAndOutOfRangeVertexNumbers)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "f -1 -2 -3\nf -5 1 5\n"), 1);
+    EXPECT_EQ(vertex(0, 0), 5);
+    EXPECT_EQ(vertex(0, 1), 4);
+    EXPECT_EQ(vertex(0, 2), 3);
+    EXPECT_EQ(vertex(1, 0), 1);
+
+    // only vertices read so far count
+    shown.boxes.clear();
+    ASSERT_EQ(read("v 0 0 0\nv 1 0 0\nf 1 2 3\nv 1 1 0\n"), 0);
+    expectbadline(3);
+    for (const char* f : {"f 1 2 0\n", "f 1 2 6\n", "f 1 2 -6\n"}) {
+        shown.boxes.clear();
+        ASSERT_EQ(read(std::string(FIVE) + f), 0) << f;
+        expectbadline(6);
+    }
+}
+
+TEST_F(ObjRead, TextureNumbers)
+{
+    ASSERT_EQ(read(std::string(FIVE) + FOURT +
+                   "f 1/1 2/2 3/9\nf 1//1 2//2 3//3\nf 1/2/3 2/3/4 3/4/5\n"
+                   "f 1/-1 2/-2 3/-3\nf 1/ 2/0 3/-5\nf 1/+2/ 2/x 3/-4\n"),
+              1);
+    const int want[6][3] = {{1, 2, 1}, {0, 0, 0}, {2, 3, 4}, {4, 3, 2}, {0, 0, 0}, {2, 0, 1}};
+    for (int f = 0; f < 6; f++)
+        for (int j = 0; j < 3; j++) EXPECT_EQ(texture(f, j), want[f][j]) << f << "," << j;
+    EXPECT_EQ(vertex(2, 2), 3);  // the normal number is not a vertex
+}
+
+TEST_F(ObjRead, FacesOfAnyCornerCount)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "f\nf 1 2\nf 5\nf 1 2 3 4 5\n"), 1);
+    ASSERT_EQ(m.nf, 3);
+    EXPECT_EQ(m.fac[0].n, 2);
+    EXPECT_EQ(m.fac[1].n, 1);
+    EXPECT_EQ(vertex(1, 0), 5);
+    EXPECT_EQ(m.fac[2].n, 5);
+    EXPECT_EQ(m.nq, 8);
+    expecttrimmed();
+}
+
+TEST_F(ObjRead, BadLineKeepsItsFaceFilledUpToTheBadCorner)
+{
+    ASSERT_EQ(read(std::string(FIVE) + FOURT + "g g1\nf 1/1 2/2 9/3 3/3 4\nf 1 2 3\n"), 0);
+    expectbadline(11);
+    ASSERT_EQ(m.nf, 1);
+    EXPECT_EQ(m.fac[0].n, 5);
+    EXPECT_EQ(m.nq, 5);
+    EXPECT_EQ(vertex(0, 0), 1);
+    EXPECT_EQ(texture(0, 1), 2);
+    for (int j = 2; j < 5; j++) {
+        EXPECT_EQ(m.fac[0].q[j].p, nullptr);
+        EXPECT_EQ(m.fac[0].q[j].t, nullptr);
+    }
+    expecttrimmed();
+}
+
+TEST_F(ObjRead, NamesAreTheFirstTokenAfterTheKey)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "g head hat\nusemtl Skin\tGlossy\nf 1 2 3\ng\nf 1 2 3\n"),
+              1);
+    ASSERT_EQ(m.ng, 1);
+    EXPECT_STREQ(m.group[0].name, "head");
+    EXPECT_STREQ(m.mat[0].name, "Skin");
+    EXPECT_EQ(m.fac[1].g, 0);
+}
+
+TEST_F(ObjRead, TextWhereNumbersBelongGivesZero)
+{
+    ASSERT_EQ(read("v 1.5abc +2 .5\nv abc 1e5 -0 9\nv nan inf 1e999\nv -1e39 3.5e38 1e-50\n"
+                   "vt -inf 1e400\nv 0x10 1e 5e-1x\n"),
+              1);
+    ASSERT_EQ(m.np, 5);
+    const float want[5][3] = {
+        {1.5f, 2, 0.5f}, {0, 1e5f, 0}, {0, 0, 0}, {0, 0, 0}, {0, 1, 0.5f}};
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(m.point[i].x, want[i][0]) << i;
+        EXPECT_EQ(m.point[i].y, want[i][1]) << i;
+        EXPECT_EQ(m.point[i].z, want[i][2]) << i;
+    }
+    EXPECT_TRUE(std::signbit(m.point[1].z));  // -0 as strtod reads it
+    EXPECT_EQ(m.t[0].x, 0.0f);
+    EXPECT_EQ(m.t[0].y, 0.0f);
+}
+
+TEST_F(ObjRead, CornerWithoutVertexNumberIsBad)
+{
+    for (const char* f : {"f /3 1 2\n", "f 1 abc 2\n", "f 1 2 +\n", "f 1 2 x3\n"}) {
+        shown.boxes.clear();
+        ASSERT_EQ(read(std::string(FIVE) + "\n" + f), 0) << f;
+        expectbadline(6);
+    }
+}
+
+TEST_F(ObjRead, HugeNumbersNeverWrapToValidIndices)
+{
+    // 2^32 + 1 and 2^64 + 2 wrap to 1 and 2 in 32 or 64 bits
+    for (const char* f : {"f 1 2 4294967297\n", "f 18446744073709551618 1 2\n",
+                          "f 1 2 -4294967295\n"}) {
+        shown.boxes.clear();
+        ASSERT_EQ(read(std::string(FIVE) + f), 0) << f;
+        expectbadline(6);
+    }
+    shown.boxes.clear();
+    ASSERT_EQ(read(std::string(FIVE) + FOURT + "f 1/4294967298 2/18446744073709551618 3/-4294967293\n"),
+              1);
+    for (int j = 0; j < 3; j++) EXPECT_EQ(texture(0, j), 1) << j;  // out of range: 1
+}
+
+TEST_F(ObjRead, NoTextureCoordinatesMeansNoTexture)
+{
+    ASSERT_EQ(read(std::string(FIVE) + "f 1/1 2/7 3/-2\n"), 1);
+    for (int j = 0; j < 3; j++) EXPECT_EQ(m.fac[0].q[j].t, nullptr) << j;
+    EXPECT_EQ(m.t, nullptr);
+}
+
+TEST_F(ObjRead, FileWithoutGeometryReadsEmpty)
+{
+    ASSERT_EQ(read("# nothing\nmtllib a.mtl\n\n"), 1);
+    EXPECT_EQ(m.np, 0);
+    EXPECT_EQ(m.nf, 0);
+    EXPECT_EQ(m.point, nullptr);
+    EXPECT_EQ(m.fac, nullptr);
+    ASSERT_EQ(read(""), 1);
+    EXPECT_TRUE(shown.boxes.empty());
+}
+
+TEST_F(ObjRead, MissingFileIsReportedOnce)
+{
+    std::string missing = dir + "/none.obj";
+    EXPECT_EQ(m.readOBJ(missing.c_str(), 0), 0);
+    ASSERT_EQ(shown.boxes.size(), 1u);
+    EXPECT_EQ(shown.boxes[0].text, missing);
+    EXPECT_EQ(shown.boxes[0].title, "I can't open this file");
+    EXPECT_FALSE(shown.boxes[0].owned);
+    EXPECT_EQ(shown.boxes[0].icon, ICON_EXCLAMATION);
+
+    int n[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(countOBJ(missing.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 0);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(n[i], i + 1);
+}
+
+// A directory opens but cannot be read: the read fails rather than being
+// taken for an empty mesh; the job's "bad mesh" box reports it.
+TEST_F(ObjRead, ReadErrorFailsTheRead)
+{
+    int n[6] = {0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(countOBJ(dir.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 0);
+    EXPECT_EQ(m.readOBJ(dir.c_str(), 0), 0);
+    EXPECT_TRUE(shown.boxes.empty());
+}
+
+TEST_F(ObjRead, CountAddsExactCountsOfEveryLineLength)
+{
+    // a face whose corners lie far apart, across the 4 MiB blocks
+    std::string face = "f";
+    for (int i = 0; i < 30000; i++) face += std::string(200, i % 2 ? ' ' : '\t') + "1/1/1";
+    std::string text = std::string(FIVE) + "vt 0 0\n# " + std::string(5 << 20, 'c') + "\n" +
+                       face + "\n" + face + "  \r\nG a\nusemtl b c\nf 1 2\n";
+    std::string p = write(text);
+    int n[6] = {1, 1, 1, 1, 1, 1};  // NF, NQ, NP, NT, NG, NMAT
+    ASSERT_EQ(countOBJ(p.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 1);
+    EXPECT_EQ(n[0], 1 + 3);
+    EXPECT_EQ(n[1], 1 + 2 * 30001 + 3);
+    EXPECT_EQ(n[2], 1 + 5);
+    EXPECT_EQ(n[3], 1 + 1);
+    EXPECT_EQ(n[4], 1 + 1);
+    EXPECT_EQ(n[5], 1 + 1);
+
+    ASSERT_EQ(m.readOBJ(p.c_str(), 0), 1);
+    ASSERT_EQ(m.nf, 3);
+    EXPECT_EQ(m.fac[0].n, 30000);
+    EXPECT_EQ(m.fac[1].n, 30000);
+    EXPECT_EQ(vertex(1, 29999), 1);
+    EXPECT_EQ(texture(1, 29999), 1);
+    EXPECT_EQ(m.nq, 60002);
+}
+
+TEST_F(ObjRead, ManyLinesAcrossBlocks)
+{
+    std::string text;
+    for (int i = 1; i <= 300000; i++) {
+        std::string n = std::to_string(i);
+        text += "v " + n + " -" + n + ".5 " + n + "e-3\nvt 0." + n + " 1\n";
+    }
+    for (int i = 1; i <= 300000; i++) text += "f " + std::to_string(i) + "/" + std::to_string(i) + "\n";
+    ASSERT_GT(text.size(), 2u * (4 << 20));
+    ASSERT_EQ(read(text), 1);
+    ASSERT_EQ(m.np, 300000);
+    ASSERT_EQ(m.nf, 300000);
+    for (int i = 1; i <= 300000; i++) {
+        std::string n = std::to_string(i);
+        ASSERT_EQ(m.point[i - 1].x, (float)i);
+        ASSERT_EQ(m.point[i - 1].y, (float)std::strtod(("-" + n + ".5").c_str(), nullptr));
+        ASSERT_EQ(m.point[i - 1].z, (float)std::strtod((n + "e-3").c_str(), nullptr));
+        ASSERT_EQ(m.t[i - 1].x, (float)std::strtod(("0." + n).c_str(), nullptr));
+        ASSERT_EQ(vertex(i - 1, 0), i);
+        ASSERT_EQ(texture(i - 1, 0), i);
+    }
+    expecttrimmed();
+}
+
+TEST_F(ObjRead, NulAndControlBytesSeparateTokens)
+{
+    ASSERT_EQ(read(std::string("v 1\0002\v3\n", 8) + "\x01v\f4 5 6\n"), 1);
+    ASSERT_EQ(m.np, 2);
+    EXPECT_EQ(m.point[0].y, 2.0f);
+    EXPECT_EQ(m.point[0].z, 3.0f);
+    EXPECT_EQ(m.point[1].x, 4.0f);
+}
+
+TEST_F(ObjRead, FaceOfMoreThan32767CornersIsBad)
+{
+    std::string f = "f";
+    for (int i = 0; i < MAXINDEX; i++) f += " 1";
+    ASSERT_EQ(read(std::string(FIVE) + f + "\n"), 1);
+    EXPECT_EQ(m.fac[0].n, MAXINDEX);
+
+    ASSERT_EQ(read(std::string(FIVE) + f + " 2\n"), 0);
+    expectbadline(6);
+    EXPECT_EQ(m.nf, 0);
+    expecttrimmed();
+}
+
+// The mesh is filled up to the limit directly, then a file is appended.
+TEST_F(ObjRead, The32768thGroupOrMaterialIsBad)
+{
+    ASSERT_EQ(m.setng_(MAXINDEX, 0), 1);
+    ASSERT_EQ(m.setnmat_(MAXINDEX, 0), 1);
+    for (int i = 0; i < MAXINDEX; i++) {
+        std::string n = "n" + std::to_string(i);
+        m.addgroup(n.c_str());
+        m.addmat(n.c_str());
+        m.mat[i].nf = 1;
+    }
+    ASSERT_EQ(m.ng, MAXINDEX);
+    ASSERT_EQ(m.nmat, MAXINDEX);
+    ASSERT_EQ(read("g n5\nusemtl n32766\ng n32767\n", 1), 0);
+    expectbadline(3);
+    EXPECT_EQ(m.ng, MAXINDEX);
+    EXPECT_EQ(m.currentmat, 32766);
+
+    shown.boxes.clear();
+    ASSERT_EQ(read("usemtl n0\nusemtl new\n", 1), 0);
+    expectbadline(2);
+    EXPECT_EQ(m.nmat, MAXINDEX);
+
+    // a faceless last material is replaced, not added
+    m.mat[MAXINDEX - 1].nf = 0;
+    shown.boxes.clear();
+    ASSERT_EQ(read("usemtl new\n", 1), 1);
+    EXPECT_EQ(m.nmat, MAXINDEX);
+    EXPECT_STREQ(m.mat[MAXINDEX - 1].name, "new");
+}
+
+TEST_F(ObjRead, AppendingCountsFromTheMeshesElements)
+{
+    ASSERT_EQ(read(std::string(FIVE) + FOURT + "f 1/1 2/2 3/3\n"), 1);
+    ASSERT_EQ(read("v 5 5 5\nv 6 6 6\nv 7 7 7\nvt 0.5 0.5\nf 1/1 2 -1/-1\nf 3/0 -4 1\n", 1), 1);
+    ASSERT_EQ(m.np, 8);
+    ASSERT_EQ(m.nt, 5);
+    ASSERT_EQ(m.nf, 3);
+    EXPECT_EQ(vertex(1, 0), 6);
+    EXPECT_EQ(texture(1, 0), 5);
+    EXPECT_EQ(vertex(1, 2), 8);
+    EXPECT_EQ(texture(1, 2), 5);
+    EXPECT_EQ(texture(2, 0), 0);  // 0 stays "no texture" when appending
+    EXPECT_EQ(vertex(2, 1), 5);   // relative numbers reach the older vertices
+    EXPECT_EQ(vertex(2, 2), 6);
+    expecttrimmed();
+
+    shown.boxes.clear();
+    ASSERT_EQ(read("v 1 1 1\nf 0 1 1\n", 1), 0);  // nor is vertex 0 the last old one
+    expectbadline(2);
+}
