@@ -1,145 +1,229 @@
 #include "job/finish.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
-// The flags are read eight at a time as one 64-bit word, byte k of the word
-// being column j0 + k. Most words are all empty or all painted; only an
-// empty flag with a flagged neighbour (a target) can change, so only those
-// bytes are looked at one by one. The targets of a row are found one row
-// before they are worked, with the pixels they need asked into the cache.
+// The margin and white edges look at the flags packed one bit per pixel, 64
+// to a word (bit b of word w is column 64w + b), a few rows at a time in a
+// ring. A handful of word operations finds, for 64 pixels at once, the empty
+// ones next to flagged ones (the targets); only targets are then visited one
+// by one. Pixels are addressed in bytes: a stored row of LL bytes need not
+// hold a whole number of pixels.
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "flags are read eight to a word, byte 0 first");
 
 namespace {
 
-const uint64_t ONES = 0x0101010101010101ull;
+enum {
+    AHEAD = MARGINPASSES + 1,  // rows the margin packs ahead of its first pass
+    RING = 16,                 // packed rows the margin keeps
+};
+// The passes run two rows apart: at step s the last fills row
+// s - 2 * MARGINPASSES + 1 while the first asks for row s + AHEAD + 1.
+static_assert(RING >= 3 * MARGINPASSES + 2 && (RING & (RING - 1)) == 0, "margin ring too small");
 
-// Up to eight flags from p; bytes past the row are 0.
-inline uint64_t load(const unsigned char* p, int w)
+const uint64_t ONES = 0x0101010101010101ull;
+const uint64_t LOW7 = 0x7f7f7f7f7f7f7f7full;
+
+// Bytes of 0 or 1 gathered into the low eight bits: byte k lands on bit
+// 56 + k, the other products fall past bit 63 or below bit 56 without a
+// carry into it.
+inline uint64_t gather(uint64_t x) { return (x * 0x0102040810204080ull) >> 56; }
+
+// 1 in each byte of x that counts as flagged: bit 0 set for the margin, as a
+// pixel filled in the current pass spreads nothing; any bit set for the
+// white edges.
+inline uint64_t flagged(uint64_t x, bool anybit)
 {
-    uint64_t v = 0;
-    if (w == 8) std::memcpy(&v, p, 8);  // a constant size: one move, no call
-    else std::memcpy(&v, p, (size_t)w);
-    return v;
+    if (anybit) return ((((x & LOW7) + LOW7) | x) >> 7) & ONES;
+    return x & ONES;
 }
 
-// 1 in each byte of x whose bit 0 is set: a flagged pixel (a margin source:
-// flags are 0 or 1 between passes).
-inline uint64_t bit0(uint64_t x) { return x & ONES; }
+// The 64 flags at f packed into one word.
+#ifdef __SSE2__
+inline uint64_t pack64(const unsigned char* f, bool anybit)
+{
+    uint64_t bits = 0;
+    for (int k = 0; k < 64; k += 16) {
+        __m128i x = _mm_loadu_si128((const __m128i*)(f + k));
+        unsigned m = anybit ? ~_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())) & 0xffff
+                            : _mm_movemask_epi8(_mm_slli_epi64(x, 7));  // bit 0 up to bit 7
+        bits |= (uint64_t)m << k;
+    }
+    return bits;
+}
+#else
+inline uint64_t pack64(const unsigned char* f, bool anybit)
+{
+    uint64_t bits = 0;
+    for (int k = 0; k < 64; k += 8) {
+        uint64_t x;
+        std::memcpy(&x, f + k, 8);
+        bits |= gather(flagged(x, anybit)) << k;
+    }
+    return bits;
+}
+#endif
 
-inline uint64_t validbytes(int w) { return w == 8 ? ~0ull : (1ull << (8 * w)) - 1; }
+// Packs the n flags at f into (n + 63) / 64 words; bits past the row are 0.
+void pack(const unsigned char* f, int n, bool anybit, uint64_t* out)
+{
+    int j0 = 0;
+    for (; j0 + 64 <= n; j0 += 64) *out++ = pack64(f + j0, anybit);
+    if (j0 == n) return;
+    uint64_t bits = 0;
+    for (int k = 0; k < n - j0; k += 8) {
+        uint64_t x = 0;
+        std::memcpy(&x, f + j0 + k, (size_t)std::min(8, n - j0 - k));
+        bits |= gather(flagged(x, anybit)) << k;
+    }
+    *out = bits;
+}
 
-inline int brightness(const pal3& p) { return p.blue + p.green + p.red; }
-
-// One word of a row: its targets T and the sides on which they have a
-// flagged neighbour.
-struct targets {
-    int j0;
-    uint64_t T, R, L, D, U;
+// Packed rows: a ring of slots, each a row of words with a 0 word either
+// side, and the empty row that stands for rows beyond the map.
+struct rows {
+    uint64_t* ring;
+    int mask;               // slots - 1
+    const uint64_t* none;
+    int words;              // per row
+    int n;
+    uint64_t last;          // the bits of the last word that are columns
+    uint64_t* at(int i) { return ring + (size_t)(i & mask) * (words + 2) + 1; }
+    const uint64_t* get(int i) { return i < 0 || i >= n ? none : at(i); }
+    uint64_t columns(int w) const { return w + 1 < words ? ~0ull : last; }
+    uint64_t* end() { return ring + (size_t)(mask + 1) * (words + 2); }
 };
 
-// The targets of row i, word by word. For each word that holds some, asks
-// for the pixels they will read and write: by the time they are worked, one
-// row later, those are in the cache. Returns how many words hold targets.
-int findtargets(image* J, const unsigned char* flags, int n, int i, targets* out)
+// The work begins with the empty row of an n x n map, pads included.
+const uint64_t* emptyrow(void* work, int n)
 {
-    const unsigned char* row = flags + (size_t)i * n;
-    const unsigned char* up = i > 0 ? row - n : nullptr;
-    const unsigned char* down = i + 1 < n ? row + n : nullptr;
-    const char* K = (const char*)J->Row(i);
-    const long LL = J->LL;
+    uint64_t* e = (uint64_t*)work;
+    std::fill(e, e + (n + 63) / 64 + 2, 0);
+    return e + 1;
+}
+
+// Rows of `slots` slots from `at` on, all empty.
+rows takerows(uint64_t* at, int slots, const uint64_t* none, int n)
+{
+    const int words = (n + 63) / 64;
+    std::fill(at, at + (size_t)slots * (words + 2), 0);
+    return rows{at, slots - 1, none, words, n, n % 64 ? (1ull << (n % 64)) - 1 : ~0ull};
+}
+
+// Word w of row C moved so that bit b holds the pixel at b + 1 (right) or
+// b - 1 (left).
+inline uint64_t fromright(const uint64_t* C, int w) { return (C[w] >> 1) | (C[w + 1] << 63); }
+inline uint64_t fromleft(const uint64_t* C, int w) { return (C[w] << 1) | (C[w - 1] >> 63); }
+
+// Nonzero when word w of row i holds a pixel whose flag differs from a
+// neighbour's: only within four pixels of one can anything change.
+inline uint64_t edge(rows& F, int i, int w)
+{
+    const uint64_t *U = F.get(i - 1), *C = F.get(i), *D = F.get(i + 1);
+    return ((C[w] ^ U[w]) | (C[w] ^ D[w]) | (C[w] ^ fromleft(C, w)) | (C[w] ^ fromright(C, w))) & F.columns(w);
+}
+
+// Asks for the pixels of word w of row K, so that they come in together
+// rather than one miss at a time when the row is worked.
+inline void prefetch(const unsigned char* K, int w, int n)
+{
+    const unsigned char* k = K + 192L * w;
+    const unsigned char* last = K + 3L * std::min(n, 64 * w + 64) - 1;
+    for (; k < last; k += 64) __builtin_prefetch(k, 1);
+    __builtin_prefetch(last, 1);
+}
+
+// Notes row i as the last with a boundary near each word that holds one or
+// whose neighbour does: the margin reaches four columns.
+void marknear(rows& F, int i, int* lastnear)
+{
+    int was = 0, is = edge(F, i, 0) != 0;
+    for (int w = 0; w < F.words; w++) {
+        int next = w + 1 < F.words && edge(F, i, w + 1) != 0;
+        if (was | is | next) lastnear[w] = i;
+        was = is, is = next;
+    }
+}
+
+// The margin targets of one word. Each copies its right neighbour, else its
+// left, else the one below, else the one above (the last copy of the
+// step-by-step sweeps wins); below and above set bit 1 of the choice (hi),
+// left and above bit 0 (lo).
+struct targets {
+    uint64_t T, hi, lo;
+    int w;
+};
+
+// The targets of row i, found before the pass fills rows i - 1 to i + 1.
+// Returns how many words hold some.
+int findtargets(rows& F, int i, targets* out)
+{
+    const uint64_t *U = F.get(i - 1), *C = F.get(i), *D = F.get(i + 1);
     int found = 0;
-    for (int j0 = 0; j0 < n; j0 += 8) {
-        int w = n - j0 < 8 ? n - j0 : 8;
-        uint64_t C = bit0(load(row + j0, w));
-        uint64_t U = up ? bit0(load(up + j0, w)) : 0;
-        uint64_t D = down ? bit0(load(down + j0, w)) : 0;
-        uint64_t L = (C << 8) | (j0 > 0 ? bit0(row[j0 - 1]) : 0);
-        uint64_t R = (C >> 8) | (j0 + 8 < n ? bit0(row[j0 + 8]) << 56 : 0);
-        uint64_t T = (U | D | L | R) & ~C & ONES & validbytes(w);
+    for (int w = 0; w < F.words; w++) {
+        uint64_t r = fromright(C, w), l = fromleft(C, w) & F.columns(w);
+        uint64_t T = ~C[w] & (r | l | D[w] | U[w]);
         if (!T) continue;
-        out[found++] = targets{j0, T, R, L, D, U};
-        const char* k = K + 3L * j0;
-        __builtin_prefetch(k, 1);
-        __builtin_prefetch(k + 23, 1);
-        if (D) {  // the row below lies one row length lower in the block
-            __builtin_prefetch(k - LL);
-            __builtin_prefetch(k - LL + 23);
-        }
-        if (U) {
-            __builtin_prefetch(k + LL);
-            __builtin_prefetch(k + LL + 23);
-        }
+        uint64_t rl = r | l, up = T & ~(rl | D[w]);
+        out[found++] = targets{T, (T & D[w] & ~rl) | up, (T & l & ~r) | up, w};
     }
     return found;
 }
 
-// Which neighbour a margin target copies, by its source sides right (bit 0),
-// left (bit 1) and below (bit 2): right, else left, else below, else above,
-// as the last copy of the step-by-step sweeps would be. 0 right, 1 left,
-// 2 below, 3 above.
-const unsigned char PICK[8] = {3, 0, 1, 0, 2, 0, 1, 0};
-
-// Colours and flags the margin targets of row i. The choice is made without
-// branches; words with many targets are copied whole, the other pixels onto
-// themselves.
-void filltargets(image* J, unsigned char* flags, int n, int i, const targets* t, int count)
+// Colours and flags the targets of row i.
+void filltargets(image* J, unsigned char* flags, rows& F, int i, const targets* t, int count)
 {
-    unsigned char* row = flags + (size_t)i * n;
-    pal3* K = J->Row(i);
-    const long below = i + 1 < n ? J->Row(i + 1) - K : 0, above = i > 0 ? J->Row(i - 1) - K : 0;
-    const long offset[4] = {1, -1, below, above};
+    unsigned char* K = (unsigned char*)J->Row(i);
+    unsigned char* f = flags + (size_t)i * F.n;
+    const long LL = J->LL;  // the row below lies one row length lower
+    const long offset[4] = {3, -3, -LL, LL};
+    uint64_t* C = F.at(i);
     for (int e = 0; e < count; e++) {
-        const targets& w = t[e];
-        uint64_t sides = (w.R & ONES) | (w.L & ONES) << 1 | (w.D & ONES) << 2;
-        pal3* k = K + w.j0;
-        uint64_t two = w.T & (w.T - 1);
-        if ((two & (two - 1)) && w.j0 + 8 <= n) {  // three targets or more
-            for (int b = 0; b < 8; b++) {
-                long take = (w.T >> (8 * b)) & 1;
-                long off = offset[PICK[(sides >> (8 * b)) & 7]];
-                k[b] = k[b + (off & -take)];
-            }
-            uint64_t f;
-            std::memcpy(&f, row + w.j0, 8);
-            f |= w.T;
-            std::memcpy(row + w.j0, &f, 8);
-            continue;
+        const targets& x = t[e];
+        C[x.w] |= x.T;
+        unsigned char* k = K + 192L * x.w;
+        unsigned char* g = f + 64 * x.w;
+        const uint64_t hi = x.hi, lo = x.lo;  // locals: the byte stores could alias x
+        for (uint64_t m = x.T; m; m &= m - 1) {
+            const long b = __builtin_ctzll(m);
+            std::memcpy(k + 3 * b, k + 3 * b + offset[((hi >> b) & 1) * 2 + ((lo >> b) & 1)], 3);
+            g[b] = 1;
         }
-        uint64_t T = w.T;
-        do {
-            int b = __builtin_ctzll(T);
-            k[b >> 3] = k[(b >> 3) + offset[PICK[(sides >> b) & 7]]];
-            row[w.j0 + (b >> 3)] = 1;
-            T &= T - 1;
-        } while (T);
     }
 }
 
-// Whitens the targets of row i that have a dark flagged neighbour. Each of
-// the four sides is tested without a branch: a side that is not flagged
-// looks at the target itself and does not count.
-void whitentargets(image* J, int n, int i, const targets* t, int count)
+inline int brightness(const unsigned char* p) { return p[0] + p[1] + p[2]; }
+
+// The flagged pixels of row i darker than WHITEEDGE that have an empty
+// neighbour (or stand on the border): the only ones that can make a rim.
+void finddark(image* J, rows& F, int i, uint64_t* dark)
 {
-    const pal3 white(255, 255, 255);
-    pal3* K = J->Row(i);
-    const long below = i + 1 < n ? J->Row(i + 1) - K : 0;
-    const long above = i > 0 ? J->Row(i - 1) - K : 0;
-    for (int e = 0; e < count; e++) {
-        const targets& w = t[e];
-        pal3* k = K + w.j0;
-        uint64_t T = w.T;
-        do {
-            int b = __builtin_ctzll(T);
-            int j = b >> 3;
-            long r = (w.R >> b) & 1, l = (w.L >> b) & 1, d = (w.D >> b) & 1, u = (w.U >> b) & 1;
-            int dark = (r & (brightness(k[j + (1 & -r)]) < WHITEEDGE)) |
-                       (l & (brightness(k[j - (1 & -l)]) < WHITEEDGE)) |
-                       (d & (brightness(k[j + (below & -d)]) < WHITEEDGE)) |
-                       (u & (brightness(k[j + (above & -u)]) < WHITEEDGE));
-            if (dark) k[j] = white;
-            T &= T - 1;
-        } while (T);
+    const uint64_t *U = F.get(i - 1), *C = F.get(i), *D = F.get(i + 1);
+    const unsigned char* K = (const unsigned char*)J->Row(i);
+    for (int w = 0; w < F.words; w++) {
+        uint64_t d = 0;
+        for (uint64_t m = C[w] & ~(U[w] & D[w] & fromright(C, w) & fromleft(C, w)); m; m &= m - 1) {
+            const long b = __builtin_ctzll(m);
+            d |= (uint64_t)(brightness(K + 192L * w + 3 * b) < WHITEEDGE) << b;
+        }
+        dark[w] = d;
+    }
+}
+
+// Whitens the empty pixels of row i next to a dark pixel.
+void whiten(image* J, rows& F, rows& dark, int i)
+{
+    const uint64_t *U = dark.get(i - 1), *C = dark.get(i), *D = dark.get(i + 1), *E = F.get(i);
+    unsigned char* K = (unsigned char*)J->Row(i);
+    for (int w = 0; w < F.words; w++) {
+        uint64_t m = ~E[w] & (U[w] | D[w] | fromright(C, w) | fromleft(C, w)) & F.columns(w);
+        for (; m; m &= m - 1) std::memset(K + 192L * w + 3 * __builtin_ctzll(m), 255, 3);
     }
 }
 
@@ -147,7 +231,9 @@ void whitentargets(image* J, int n, int i, const targets* t, int count)
 
 size_t finishworksize(int n)
 {
-    return MARGINPASSES * 2 * ((size_t)n / 8 + 1) * sizeof(targets);
+    const size_t words = ((size_t)n + 63) / 64;
+    return (RING + 1) * (words + 2) * sizeof(uint64_t) + MARGINPASSES * 2 * words * sizeof(targets) +
+           words * sizeof(int);
 }
 
 // Pass v works on row r (finding its targets, then filling row r - 1) once
@@ -155,35 +241,60 @@ size_t finishworksize(int n)
 // two rows apart and each row comes from memory once for all of them.
 // Within a pass, row r - 1 is filled after the last look at its flags (from
 // rows r - 2, r - 1 and r), so its new pixels take flag 1 at once and are no
-// sources in this pass. work holds two rows of targets per pass.
+// sources in this pass. The flags are packed AHEAD rows early, so that the
+// pixels within four rows and columns of a boundary are asked for one row
+// before the first pass reaches them; lastnear[w] is the last row packed
+// with a boundary near word w.
 void addmargin(image* J, unsigned char* flags, int n, void* work)
 {
-    const size_t stride = (size_t)n / 8 + 1;
-    targets* t = (targets*)work;
+    const int words = (n + 63) / 64;
+    const uint64_t* none = emptyrow(work, n);
+    rows F = takerows((uint64_t*)work + words + 2, RING, none, n);
+    targets* t = (targets*)F.end();
+    int* lastnear = (int*)(t + MARGINPASSES * 2 * words);
+    std::fill(lastnear, lastnear + words, INT_MIN / 2);
     int count[MARGINPASSES][2] = {};
-    for (int s = 0; s <= n + 2 * (MARGINPASSES - 1); s++)
+    for (int i = 0; i <= AHEAD && i < n; i++) pack(flags + (size_t)i * n, n, false, F.at(i));
+    for (int i = 0; i < AHEAD && i < n; i++) marknear(F, i, lastnear);
+    for (int s = 0; s <= n + 2 * (MARGINPASSES - 1); s++) {
+        if (s + AHEAD + 1 < n) pack(flags + (size_t)(s + AHEAD + 1) * n, n, false, F.at(s + AHEAD + 1));
+        if (s + AHEAD < n) marknear(F, s + AHEAD, lastnear);
+        if (s + 1 < n) {
+            const unsigned char* K = (const unsigned char*)J->Row(s + 1);
+            for (int w = 0; w < words; w++)
+                if (lastnear[w] >= s + 1 - MARGINPASSES) prefetch(K, w, n);
+        }
         for (int v = 0; v < MARGINPASSES; v++) {
             int r = s - 2 * v;
             if (r < 0 || r > n) continue;
-            targets* pass = t + (size_t)v * 2 * stride;
-            if (r < n) count[v][r & 1] = findtargets(J, flags, n, r, pass + (r & 1) * stride);
+            targets* pass = t + (size_t)v * 2 * words;
+            if (r < n) count[v][r & 1] = findtargets(F, r, pass + (r & 1) * words);
             if (r > 0) {
                 int q = (r - 1) & 1;
-                filltargets(J, flags, n, r - 1, pass + q * stride, count[v][q]);
+                filltargets(J, flags, F, r - 1, pass + q * words, count[v][q]);
             }
         }
+    }
 }
 
-// White pixels keep flag 0 and flagged pixels never turn white, so the
-// order in which targets are looked at does not matter.
+// White pixels keep flag 0 and flagged pixels never turn white, so the rims
+// can be found from the dark pixels of rows i - 1 to i + 1 while row i is
+// whitened. The pixels of row i + 1 near a boundary are asked for at step i.
 void addwhiteedges(image* J, const unsigned char* flags, int n, void* work)
 {
-    targets* t = (targets*)work;
-    size_t stride = (size_t)n / 8 + 1;
-    int count[2] = {};
-    for (int r = 0; r <= n; r++) {
-        if (r < n) count[r & 1] = findtargets(J, flags, n, r, t + (r & 1) * stride);
-        if (r > 0) whitentargets(J, n, r - 1, t + ((r - 1) & 1) * stride, count[(r - 1) & 1]);
+    const uint64_t* none = emptyrow(work, n);
+    rows F = takerows((uint64_t*)work + (n + 63) / 64 + 2, 4, none, n);
+    rows dark = takerows(F.end(), 4, none, n);
+    for (int i = 0; i < 2 && i < n; i++) pack(flags + (size_t)i * n, n, true, F.at(i));
+    for (int s = 0; s <= n; s++) {
+        if (s + 2 < n) pack(flags + (size_t)(s + 2) * n, n, true, F.at(s + 2));
+        if (s + 1 < n) {
+            const unsigned char* K = (const unsigned char*)J->Row(s + 1);
+            for (int w = 0; w < F.words; w++)
+                if (edge(F, s + 1, w)) prefetch(K, w, n);
+        }
+        if (s < n) finddark(J, F, s, dark.at(s));
+        if (s > 0) whiten(J, F, dark, s - 1);
     }
 }
 

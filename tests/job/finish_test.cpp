@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -154,67 +156,115 @@ TEST(Invert, SwapsRowsKeepsTheMiddleRowAndTwiceRestores)
     EXPECT_EQ(std::vector<unsigned char>(m.J.P, m.J.P + m.J.pixelbytes()), before);
 }
 
-// Random maps through the fast steps and the step-by-step ones: pixels, pad
-// bytes and flags must agree byte for byte.
-void compare(int n, std::mt19937& rng, int density, bool blobs)
+// Ways of painting a test map; k sets the density or the scale.
+enum pattern { SCATTER, BLOBS, ROWSTRIPES, COLUMNSTRIPES, CHECKERS, FRAME, LINES };
+
+// Paints m in pattern p over random pixel bytes (pad bytes included), each
+// painted pixel in a colour of its own: dark, light or either side of the
+// white edge threshold.
+void paintpattern(map& m, pattern p, int k, std::mt19937& rng)
 {
-    map fast(n), ref(n);
-    std::uniform_int_distribution<int> byte(0, 255), percent(0, 99);
+    const int n = m.n;
+    auto below = [&](int top) { return (int)(rng() % (unsigned)top); };
+    for (size_t b = 0; b < m.J.pixelbytes(); b++) m.J.P[b] = (unsigned char)rng();
     const pal3 palette[] = {pal3(10, 10, 10), pal3(200, 30, 40), pal3(33, 33, 33),
                             pal3(34, 34, 34), pal3(0, 0, 99),   pal3(250, 250, 250)};
-    for (size_t p = 0; p < fast.J.pixelbytes(); p++) fast.J.P[p] = ref.J.P[p] = (unsigned char)byte(rng);
-    auto colour = [&] {
-        return percent(rng) < 50 ? palette[percent(rng) % 6]
-                                 : pal3(byte(rng), byte(rng), byte(rng));
+    auto paint = [&](int y, int x) {
+        if (y < 0 || y >= n || x < 0 || x >= n) return;
+        m.paint(y, x, below(2) ? palette[below(6)] : pal3(rng(), rng(), rng()));
     };
-    if (blobs) {
-        for (int b = 0; b < density / 5 + 1; b++) {
-            int cy = rng() % n, cx = rng() % n, r = rng() % (n / 4 + 2);
-            pal3 c = colour();
-            for (int y = cy - r; y <= cy + r; y++)
-                for (int x = cx - r; x <= cx + r; x++)
-                    if (y >= 0 && y < n && x >= 0 && x < n && std::abs(y - cy) + std::abs(x - cx) <= r) {
-                        fast.paint(y, x, c);
-                        ref.paint(y, x, c);
-                    }
-        }
-    } else {
+    switch (p) {
+    case SCATTER:
         for (int y = 0; y < n; y++)
             for (int x = 0; x < n; x++)
-                if (percent(rng) < density) {
-                    pal3 c = colour();
-                    fast.paint(y, x, c);
-                    ref.paint(y, x, c);
-                }
+                if (below(100) < k) paint(y, x);
+        break;
+    case BLOBS:  // diamonds, touching and overlapping
+        for (int b = 0; b < k / 5 + 1; b++) {
+            int cy = below(n), cx = below(n), r = below(n / 4 + 2);
+            for (int y = cy - r; y <= cy + r; y++)
+                for (int x = cx - r; x <= cx + r; x++)
+                    if (std::abs(y - cy) + std::abs(x - cx) <= r) paint(y, x);
+        }
+        break;
+    case ROWSTRIPES:
+    case COLUMNSTRIPES:  // runs of 1 to k painted lines, gaps of 1 to k
+        for (int a = 0, on = below(2); a < n; on ^= 1)
+            for (int run = 1 + below(k); run > 0 && a < n; run--, a++)
+                for (int b = 0; b < n && on; b++) p == ROWSTRIPES ? paint(a, b) : paint(b, a);
+        break;
+    case CHECKERS:
+        for (int y = 0; y < n; y++)
+            for (int x = 0; x < n; x++)
+                if ((y / k + x / k) % 2) paint(y, x);
+        break;
+    case FRAME:  // a band of width k round the border, or all but that band
+        for (int y = 0; y < n; y++)
+            for (int x = 0; x < n; x++) {
+                bool band = std::min(std::min(y, x), std::min(n - 1 - y, n - 1 - x)) < k;
+                if (band == (k % 2 == 1)) paint(y, x);
+            }
+        break;
+    case LINES:  // k one-pixel lines across, down and diagonal
+        for (int l = 0; l < k; l++) {
+            int y = below(n), x = below(n), dy = below(3) - 1, dx = below(3) - 1;
+            for (int s = below(2 * n); s >= 0; s--, y += dy, x += dx) paint(y, x);
+        }
+        break;
     }
+}
+
+// A map through the fast steps and the step-by-step ones: pixels, pad bytes
+// and flags must agree byte for byte after each.
+void compare(int n, pattern p, int k, std::mt19937& rng)
+{
+    map fast(n), ref(n);
+    paintpattern(fast, p, k, rng);
+    std::memcpy(ref.J.P, fast.J.P, fast.J.pixelbytes());
+    ref.used = fast.used;
     addmargin(&fast.J, fast.used.data(), n, fast.work.data());
     refmargin(&ref.J, ref.used.data(), n);
-    ASSERT_EQ(fast.used, ref.used) << "margin flags, n " << n << " density " << density;
+    ASSERT_EQ(fast.used, ref.used) << "margin flags, n " << n << " pattern " << p << " k " << k;
     ASSERT_EQ(0, std::memcmp(fast.J.P, ref.J.P, fast.J.pixelbytes()))
-        << "margin pixels, n " << n << " density " << density;
+        << "margin pixels, n " << n << " pattern " << p << " k " << k;
     addwhiteedges(&fast.J, fast.used.data(), n, fast.work.data());
     refwhiteedges(&ref.J, ref.used.data(), n);
     ASSERT_EQ(fast.used, ref.used);
     ASSERT_EQ(0, std::memcmp(fast.J.P, ref.J.P, fast.J.pixelbytes()))
-        << "white edge pixels, n " << n << " density " << density;
+        << "white edge pixels, n " << n << " pattern " << p << " k " << k;
 }
 
-TEST(FastFinish, MatchesTheStepByStepSweepsOnRandomMaps)
+TEST(FastFinish, MatchesTheStepByStepSweepsOnEveryPatternAndSmallSize)
 {
     std::mt19937 rng(12345);
-    for (int n = 1; n <= 70; n++)
-        for (int density : {0, 1, 3, 10, 30, 60, 90, 100}) {
-            compare(n, rng, density, false);
-            if (HasFatalFailure()) return;
+    for (int n = 1; n <= 70; n++) {
+        for (int k : {0, 1, 3, 10, 30, 60, 90, 100}) compare(n, SCATTER, k, rng);
+        for (int k : {5, 20, 50}) compare(n, BLOBS, k, rng);
+        for (int k : {1, 2, 5, 9}) {
+            compare(n, ROWSTRIPES, k, rng);
+            compare(n, COLUMNSTRIPES, k, rng);
+            compare(n, CHECKERS, k, rng);
+            compare(n, FRAME, k, rng);
         }
-    for (int n = 1; n <= 70; n += 3)
-        for (int density : {5, 20, 50}) {
-            compare(n, rng, density, true);
-            if (HasFatalFailure()) return;
+        for (int k : {1, 4, 12}) compare(n, LINES, k, rng);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST(FastFinish, MatchesTheStepByStepSweepsOnLargeOddMaps)
+{
+    std::mt19937 rng(777);
+    for (int n : {127, 257, 500, 1031}) {
+        compare(n, SCATTER, 2, rng);
+        compare(n, BLOBS, 40, rng);
+        compare(n, COLUMNSTRIPES, 7, rng);
+        compare(n, LINES, 60, rng);
+        if (n < 600) {
+            compare(n, SCATTER, 55, rng);
+            compare(n, ROWSTRIPES, 3, rng);
+            compare(n, CHECKERS, 6, rng);
+            compare(n, FRAME, 5, rng);
         }
-    for (int n : {127, 257, 500}) {
-        compare(n, rng, 2, false);
-        compare(n, rng, 40, true);
         if (HasFatalFailure()) return;
     }
 }
