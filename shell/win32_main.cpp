@@ -1,0 +1,136 @@
+// Entry point, the main window and its menu commands.
+#include "shell/win32_shell.h"
+
+#include <cstring>
+
+#include "job/job.h"
+
+const char progname[] = "UVPAINTR";
+HINSTANCE Instance;
+HWND Main;
+unsigned char KEYS[256];
+
+namespace {
+
+const char helptext[] =
+    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or "
+    "colored as stated in a Poser .CR2 file, or transparency as stated in a "
+    "Poser4 .CR2 file. Option to output each material's map on a separate file.";
+
+// Without a window class there is no program: say so and stop.
+void Register(const char* name, WNDPROC proc)
+{
+    WNDCLASSA wc;
+    std::memset(&wc, 0, sizeof wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = proc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 2;
+    wc.hInstance = Instance;
+    wc.hIcon = LoadIconA(Instance, progname);
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszMenuName = NULL;
+    wc.lpszClassName = name;
+    if (!RegisterClassA(&wc)) {
+        MessageBoxA(NULL, name, "I can't register the window class", MB_OK | MB_ICONEXCLAMATION);
+        ExitProcess(1);
+    }
+}
+
+// A command refused while a run asks its questions; the run goes on.
+LRESULT busy()
+{
+    MessageBeep(MB_OK);
+    return 0;
+}
+
+} // namespace
+
+HWND newwindow(const char* clas, const char* name, DWORD c)
+{
+    HWND wn = CreateWindowExA(0, clas, name, WS_OVERLAPPEDWINDOW | c,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              NULL, NULL, Instance, NULL);
+    if (wn) {
+        ShowWindow(wn, SW_SHOW);
+        UpdateWindow(wn);
+    }
+    return wn;
+}
+
+LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
+{
+    switch (iMessage) {
+    case WM_CREATE:
+        SetMenu(wn, LoadMenuA(Instance, progname));
+        ShowWindow(wn, SW_SHOW);
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT: {
+        RECT r;
+        PAINTSTRUCT ps;
+        GetClientRect(wn, &r);
+        BeginPaint(wn, &ps);
+        EndPaint(wn, &ps);
+        break;
+    }
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO* mm = (MINMAXINFO*)L;
+        mm->ptMaxPosition.x = -4;
+        mm->ptMaxPosition.y = -4;
+        return 0;
+    }
+    case WM_ENTERIDLE:
+        return 0;
+    case WM_CLOSE:
+        // A run's unowned boxes leave the close box live; the run still
+        // needs its window, so closing waits until it is over.
+        if (jobrunning()) return busy();
+        break;
+    case WM_COMMAND:
+        switch (LOWORD(S)) {
+        case CMD_MAKEMAP:
+            if (jobrunning()) return busy();  // one run at a time
+            if (maketexmap(wn)) {
+                SendMessageA(wn, WM_CLOSE, 0, 0);
+                return 0;
+            }
+            break;
+        case CMD_EXIT:
+            if (jobrunning()) return busy();
+            SendMessageA(wn, WM_CLOSE, 0, 0);
+            return 0;
+        case CMD_HELP:
+            MessageBoxA(wn, helptext, "uvpaint help", MB_OK);
+            break;
+        default:
+            return 0;
+        }
+        break;
+    }
+    return DefWindowProcA(wn, iMessage, S, L);
+}
+
+int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR CmdLine, int nCmdShow)
+{
+    (void)CmdLine;
+    (void)nCmdShow;  // the window always opens maximised
+    Instance = hInst;
+    setprompts(&win32prompts);
+    if (!hPrev) Register(progname, MainWinProc);
+    std::memset(KEYS, 0, sizeof KEYS);
+    Main = newwindow(progname, progname, WS_MAXIMIZE);
+    if (!Main) {
+        MessageBoxA(NULL, progname, "I can't open the main window", MB_OK | MB_ICONEXCLAMATION);
+        return 1;
+    }
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {  // -1, an error, ends the loop too
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return (int)msg.wParam;
+}

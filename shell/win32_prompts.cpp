@@ -1,0 +1,123 @@
+// The job's questions as Win32 message boxes, common file dialogs and the
+// one-line ASKDB dialog; its progress as the main window's title.
+#include "shell/win32_shell.h"
+
+#include <cstdio>
+#include <cstring>
+
+OPENFILENAMEA ofn;      // the file dialogs' request, filled anew per call
+char tit[256];          // the chosen file's name without its folder
+char askprompt[128];    // the question the input dialog shows
+
+namespace {
+
+enum {                  // ASKDB controls
+    ID_PROMPT = 6,
+    ID_ANSWER = 11,
+};
+
+void winbox(window owner, const char* text, const char* title, int icon)
+{
+    MessageBoxA((HWND)owner, text, title, MB_OK | (icon == ICON_EXCLAMATION ? MB_ICONEXCLAMATION : 0));
+}
+
+int winyesno(const char* q)
+{
+    return MessageBoxA(NULL, q, "", MB_YESNO) == IDYES;
+}
+
+int winyesnocancel(const char* q)
+{
+    return MessageBoxA(NULL, q, "", MB_YESNOCANCEL);
+}
+
+int winfilename(window wn, char* file, const char* t, const char* f, int write)
+{
+    ofn.lStructSize = sizeof(OPENFILENAMEA);
+    ofn.hwndOwner = (HWND)wn;
+    ofn.lpstrFilter = f;
+    ofn.lpstrCustomFilter = NULL;
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;  // file has room for PATHSIZE
+    ofn.lpstrFileTitle = tit;
+    ofn.nMaxFileTitle = sizeof tit;
+    ofn.lpstrInitialDir = NULL;
+    ofn.lpstrTitle = t;
+    ofn.Flags = write ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+    int chosen = (write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) ? 1 : 0;
+    LC(file);
+    LC(tit);
+    return chosen;
+}
+
+void wingetstr(window wn, const char* prompt)
+{
+    HWND w = (HWND)wn;
+    ValidateRect(w, NULL);  // drop a repaint pending under the dialog
+    std::snprintf(askprompt, sizeof askprompt, "%s", prompt);
+    rundialogbox(w, Instance, "ASKDB", newboxproc);
+    SetFocus(w);
+    InvalidateRect(w, NULL, FALSE);
+}
+
+void winsettitle(window wn, const char* s)
+{
+    SetWindowTextA((HWND)wn, s);
+}
+
+// Ends the dialog with the typed answer.
+INT_PTR accept(HWND db)
+{
+    diget(db, ID_ANSWER, askbuffer, sizeof askbuffer);
+    EndDialog(db, 1);
+    return 1;
+}
+
+} // namespace
+
+const promptops win32prompts = {
+    winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr,
+};
+
+INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc)
+{
+    return DialogBoxParamA(I, name, wn, proc, 0);
+}
+
+INT_PTR CALLBACK newboxproc(HWND db, UINT M, WPARAM S, LPARAM L)
+{
+    switch (M) {
+    case WM_INITDIALOG:
+        ValidateRect(Main, NULL);
+        diput(db, ID_PROMPT, askprompt);
+        diput(db, ID_ANSWER, askbuffer);
+        // The field never takes more than askbuffer holds.
+        SendDlgItemMessageA(db, ID_ANSWER, EM_LIMITTEXT, ASKBUFFER_SIZE - 1, 0);
+        return 1;
+    case WM_COMMAND:
+        if (S == IDOK) return accept(db);
+        if (S == IDCANCEL) EndDialog(db, 1);  // askbuffer keeps the proposal
+        return 1;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        KEYS[S % 256] = (L & 0x80000000) ? 0 : 255;
+        if (KEYS[VK_ESCAPE]) return accept(db);
+        return 0;
+    }
+    return 0;
+}
+
+void diput(HWND db, int c, const char* s)
+{
+    SetDlgItemTextA(db, c, s);
+}
+
+void diget(HWND db, int c, char* s, int size)
+{
+    if (size <= 0) return;
+    s[0] = 0;
+    GetDlgItemTextA(db, c, s, size);
+}

@@ -1,0 +1,36 @@
+// The Windows program: its main window, the globals its dialogs share, and
+// the Win32 prompts the job talks through.
+#pragma once
+#include <windows.h>
+#include <commdlg.h>
+
+#include "shell/prompts.h"
+
+extern const char progname[];     // "UVPAINTR": class, title, menu and icon name
+extern HINSTANCE Instance;        // the program's module
+extern HWND Main;                 // the main window
+extern unsigned char KEYS[256];   // input dialog key states: 255 down, 0 up
+
+enum {                            // menu commands
+    CMD_MAKEMAP = 256,
+    CMD_EXIT = 262,
+    CMD_HELP = 263,
+};
+
+// The main window's procedure: menu commands, sizing, painting, quitting.
+LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L);
+// Creates, shows and updates a top-level window; null when it fails.
+HWND newwindow(const char* clas, const char* name, DWORD c);
+
+// The Win32 prompts: message boxes, file dialogs, the ASKDB dialog, titles.
+extern const promptops win32prompts;
+extern OPENFILENAMEA ofn;         // the last file dialog request
+extern char tit[256];             // the last chosen file's name, no folder
+extern char askprompt[128];       // the input dialog's question
+
+// Runs the modal dialog template name of module I, owned by wn.
+INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc);
+// The ASKDB dialog's procedure.
+INT_PTR CALLBACK newboxproc(HWND db, UINT M, WPARAM S, LPARAM L);
+void diput(HWND db, int c, const char* s);        // control c's text = s
+void diget(HWND db, int c, char* s, int size);    // control c's text, cut to size-1

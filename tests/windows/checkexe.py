@@ -1,0 +1,103 @@
+#!/usr/bin/env python3
+"""Checks the built uvpaint.exe without running it: hardening flags, no
+runtime DLLs, a GUI subsystem, and its menu, dialog and icon resources.
+
+    checkexe.py EXE OBJDUMP WINDRES ICON MAKE_ICON
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+MENU = '''"UVPAINTR" MENU
+BEGIN
+  MENUITEM "&make texture map of OBJ mesh file", 256
+  MENUITEM "e&xit", 262
+  MENUITEM "&help", 263
+END'''
+
+# popup, visible, caption, system menu; no DS_SETFONT, so the system font
+DIALOG = '''"ASKDB" DIALOG 10, 34, 300, 27
+STYLE 0x90c80000
+BEGIN
+  CONTROL " ", 6, "STATIC", 0x50020000, 2, 1, 200, 12
+  CONTROL "", 11, "EDIT", 0x50810000, 2, 13, 200, 12
+  CONTROL "accept", 1, "BUTTON", 0x50010000, 201, 1, 40, 12
+  CONTROL "cancel", 2, "BUTTON", 0x50010000, 201, 13, 40, 12
+END'''
+
+RUNTIME_DLL = re.compile(r"(libstdc\+\+|libgcc|libwinpthread|libssp)[^ ]*\.dll", re.I)
+
+failures = []
+
+
+def check(cond, what):
+    if not cond:
+        failures.append(what)
+
+
+def block(rc, head):
+    """The resource block of the decompiled .rc that starts with head."""
+    at = rc.find(head)
+    if at < 0:
+        return None
+    end = rc.find("\nEND", at)
+    return rc[at:end + 4]
+
+
+def icon_bytes(rc):
+    """The RT_ICON resource as bytes, from windres's list of 32-bit words."""
+    at = rc.find("/* RT_ICON */")
+    if at < 0:
+        return None
+    body = rc[rc.find("BEGIN", at) + 5:rc.find("\nEND", at)]
+    out = bytearray()
+    for tok in re.findall(r"0x[0-9a-f]+L?|\"(?:[^\"\\]|\\.)*\"", body, re.I):
+        if tok.startswith("0x"):
+            out += int(tok.rstrip("Ll"), 16).to_bytes(4, "little")
+        else:
+            return None   # a string form would need its own decoding
+    return bytes(out)
+
+
+def main(exe, objdump, windres, ico, make_icon):
+    pe = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
+    chars = pe[pe.find("DllCharacteristics"):][:400]
+    check("DYNAMIC_BASE" in chars, "no DYNAMIC_BASE in DllCharacteristics")
+    check("NX_COMPAT" in chars, "no NX_COMPAT in DllCharacteristics")
+    check(re.search(r"Subsystem\s+00000002", pe), "not a Windows GUI program")
+    dlls = re.findall(r"DLL Name: (\S+)", pe)
+    check(dlls, "no imports found")
+    runtime = [d for d in dlls if RUNTIME_DLL.search(d)]
+    check(not runtime, "imports runtime DLLs: %s" % runtime)
+
+    rc = subprocess.run([windres, "-i", exe, "-J", "coff", "-O", "rc"], capture_output=True,
+                        text=True, check=True).stdout
+    check(block(rc, '"UVPAINTR" MENU') == MENU, "menu UVPAINTR is\n%s" % block(rc, '"UVPAINTR" MENU'))
+    check(block(rc, '"ASKDB" DIALOG') == DIALOG, "dialog ASKDB is\n%s" % block(rc, '"ASKDB" DIALOG'))
+    check('"UVPAINTR" 14 /* RT_GROUP_ICON */' in rc or re.search(r'"UVPAINTR"\s+ICON', rc),
+          "no icon group named UVPAINTR")
+
+    with open(ico, "rb") as f:
+        data = f.read()
+    # one image: 32 x 32, 16 colours, 4 bits a pixel
+    check(data[:6] == b"\0\0\1\0\1\0", "the .ico holds more or less than one image")
+    check(data[6] == 32 and data[7] == 32 and data[8] == 16, "the icon is not 32 x 32 x 16")
+    check(int.from_bytes(data[12:14], "little") == 4, "the icon is not 4 bits a pixel")
+    image = data[22:]
+    check(icon_bytes(rc) == image, "the icon in the program is not resources/uvpaint.ico")
+
+    with tempfile.TemporaryDirectory() as tmp:
+        again = os.path.join(tmp, "again.ico")
+        subprocess.run([sys.executable, make_icon, again], check=True)
+        with open(again, "rb") as f:
+            check(f.read() == data, "make_icon.py no longer makes resources/uvpaint.ico")
+
+    for f in failures:
+        print("FAIL:", f, file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:6]))
