@@ -1,9 +1,6 @@
-// The two-pass .OBJ reader. Both passes read the file in large blocks and
-// parse each line in place: a line ends at a line feed or a carriage return,
-// bytes 0 to 32 separate tokens, and the first token is the key.
-#include "mesh/mesh.h"
-#include "mesh/numparse.h"
-#include "mesh/words.h"
+// The two-pass .OBJ reader: the pre-count, the one-pass reading that is
+// the reference, and the choice of the parallel reading where it applies.
+#include "mesh/objread_text.h"
 #include "shell/prompts.h"
 
 #include <climits>
@@ -12,174 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
+bool objread_parallel = true;
+long objread_chunkbytes = 0;
+
 namespace {
-
-const size_t BLOCK = 1 << 20;  // bytes per read
-const size_t PAD = 8;          // word reads pass the end of the text
-
-// An .OBJ file handed out as runs of whole lines.
-struct objtext {
-    FILE* f;
-    char* buf;    // cap bytes, then one for a line feed ending a last line, then PAD
-    size_t cap;
-    size_t len;   // bytes held
-    size_t used;  // bytes already handed out
-    bool eof;
-    bool err;     // a read error, or no memory for a long line
-};
-
-int opentext(objtext* x, const char* file)
-{
-    x->buf = nullptr;
-    x->cap = x->len = x->used = 0;
-    x->eof = x->err = false;
-    x->f = std::fopen(file, "rb");
-    if (!x->f) return warn(nullptr, file, "I can't open this file");
-    return 1;
-}
-
-void closetext(objtext* x)
-{
-    if (x->f) std::fclose(x->f);
-    x->f = nullptr;
-    std::free(x->buf);
-    x->buf = nullptr;
-}
-
-inline bool isbreak(char c) { return c == '\n' || c == '\r'; }
-
-// The next run of whole lines [*b, *e), each ended by its line break; a last
-// line without one gets a line feed. 0 at the end of the file or on error.
-// A line longer than the buffer makes it grow.
-int nextlines(objtext* x, char** b, char** e)
-{
-    size_t tail = x->len - x->used;  // the start of a line not yet complete
-    if (tail) std::memmove(x->buf, x->buf + x->used, tail);
-    x->len = tail;
-    x->used = 0;
-    size_t scanned = 0;  // bytes known to hold no line break
-    for (;;) {
-        if (!x->eof) {
-            if (x->len == x->cap) {
-                size_t cap = x->cap ? x->cap * 2 : BLOCK;
-                char* nb = cap > x->cap ? (char*)std::realloc(x->buf, cap + 1 + PAD) : nullptr;
-                if (!nb) {
-                    x->err = true;
-                    return 0;
-                }
-                std::memset(nb + x->len, 0, cap + 1 + PAD - x->len);  // no word reads garbage
-                x->buf = nb;
-                x->cap = cap;
-            }
-            size_t want = x->cap - x->len;
-            size_t n = std::fread(x->buf + x->len, 1, want, x->f);
-            x->len += n;
-            if (n < want) {
-                if (std::ferror(x->f)) {
-                    x->err = true;
-                    return 0;
-                }
-                x->eof = true;
-            }
-        }
-        char* q = x->buf + x->len;
-        char* stop = x->buf + scanned;
-        while (q > stop && !isbreak(q[-1])) q--;
-        if (q > stop) {
-            *b = x->buf;
-            *e = q;
-            x->used = (size_t)(q - x->buf);
-            return 1;
-        }
-        scanned = x->len;
-        if (x->eof) {
-            if (x->len == 0) return 0;
-            x->buf[x->len] = '\n';
-            *b = x->buf;
-            *e = x->buf + x->len + 1;
-            x->used = x->len;
-            return 1;
-        }
-    }
-}
-
-// Finds line ends in one run of lines. The next carriage return is looked
-// up once and kept, so files without them cost one memchr per line.
-struct lineends {
-    char* cr;   // the first '\r' at or after the last look-up, or end
-    char* end;  // end of the run; the byte before it is a line break
-
-    char* find(char* p)  // the line break that ends the line at p
-    {
-        if (cr < p) {
-            cr = (char*)std::memchr(p, '\r', (size_t)(end - p));
-            if (!cr) cr = end;
-        }
-        char* lf = (char*)std::memchr(p, '\n', (size_t)(cr - p));
-        return lf ? lf : cr;
-    }
-};
-
-lineends startlines(char* b, char* e)
-{
-    lineends l;
-    l.end = e;
-    l.cr = (char*)std::memchr(b, '\r', (size_t)(e - b));
-    if (!l.cr) l.cr = e;
-    return l;
-}
-
-inline bool istoken(char c) { return (unsigned char)c > 32; }
-
-// Skips separators up to the next token or the line break.
-inline char* skipsep(char* p)
-{
-    while (!istoken(*p) && !isbreak(*p)) p++;
-    return p;
-}
-
-inline char* skiptoken(char* p)
-{
-    for (;; p += 8) {  // the line break ends every token
-        int n = words::before(~words::tokens(words::load(p)) & words::HIGH);
-        if (n < 8) return p + n;
-    }
-}
-
-// The tokens that begin in [p, end), where p begins one: a token starts at
-// each token byte after a separator. Bytes from end on are masked off.
-int counttokens(const char* p, const char* end)
-{
-    uint64_t prev = 0;  // as if a separator came before p
-    long long n = 0;
-    for (; p < end; p += 8) {
-        uint64_t tok = words::tokens(words::load(p));
-        if (end - p < 8) tok &= (1ULL << (8 * (end - p))) - 1;
-        n += words::count(tok & ~((tok << 8) | (prev >> 56)));
-        prev = tok;
-    }
-    return n > INT_MAX ? INT_MAX : (int)n;
-}
-
-enum objkey { K_OTHER, K_V, K_VT, K_F, K_G, K_USEMTL };
-
-inline objkey keyof(const char* k, size_t n)
-{
-    if (n == 1) {
-        switch (*k | 0x20) {
-        case 'v': return K_V;
-        case 'f': return K_F;
-        case 'g': return K_G;
-        }
-    } else if (n == 2) {
-        if ((k[0] | 0x20) == 'v' && (k[1] | 0x20) == 't') return K_VT;
-    } else if (n == 6) {
-        for (int i = 0; i < 6; i++)
-            if ((k[i] | 0x20) != "usemtl"[i]) return K_OTHER;
-        return K_USEMTL;
-    }
-    return K_OTHER;
-}
 
 // Counters that cannot overflow; stored saturated at INT_MAX.
 void addcount(int* c, long long n)
@@ -196,20 +29,6 @@ struct tokenname {
     explicit tokenname(char* p) : end(skiptoken(p)), kept(*end) { *end = 0; }
     ~tokenname() { *end = kept; }
 };
-
-bool hasgroup(const mesh* m, const char* s)
-{
-    for (int i = 0; i < m->ng; i++)
-        if (std::strcmp(m->group[i].name, s) == 0) return true;
-    return false;
-}
-
-bool hasmat(const mesh* m, const char* s)
-{
-    for (int i = 0; i < m->nmat; i++)
-        if (std::strcmp(m->mat[i].name, s) == 0) return true;
-    return false;
-}
 
 struct corner {  // a face corner parsed before its face is added
     xyz* p;
@@ -229,31 +48,13 @@ char* readface(mesh* m, char* p, lineends* ends, corner* cs, long long dnp, long
     for (;; p = skipsep(p)) {
         if (isbreak(*p)) break;
         tk = p;
-        long long v, t = 0;
-        // vertex 0 is bad even when appending
-        const char* q = n < MAXINDEX ? parseint(p, &v) : nullptr;
-        if (!q || v == 0) {
+        long long v, t;
+        char* q = n < MAXINDEX ? readcorner(p, m->np, m->nt, dnp, dnt, &v, &t) : nullptr;
+        if (!q) {
             *bad = true;
             break;
         }
-        p = (char*)q;
-        while (istoken(*p) && *p != '/') p++;
-        if (*p == '/') {
-            q = parseint(p + 1, &t);
-            p = q ? (char*)q : p + 1;
-        }
-        p = skiptoken(p);  // the normal number is not used
-
-        v = v < 0 ? v + m->np + 1 : v + dnp;
-        if (v < 1 || v > m->np) {
-            *bad = true;
-            break;
-        }
-        if (t != 0) {  // 0 stays "no texture coordinate", even when appending
-            t = t < 0 ? t + m->nt + 1 : t + dnt;
-            if (t < 0 || t > m->nt) t = 1;
-            if (t > m->nt) t = 0;  // no texture coordinates at all
-        }
+        p = q;
         cs[n].p = &m->point[v - 1];
         cs[n].t = t ? &m->t[t - 1] : nullptr;
         n++;
@@ -273,68 +74,48 @@ char* readface(mesh* m, char* p, lineends* ends, corner* cs, long long dnp, long
 
 int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT)
 {
-    objtext x;
-    if (!opentext(&x, file)) return 0;
-    long long nf = 0, nq = 0, np = 0, nt = 0, ng = 0, nmat = 0;
-    char *p, *e;
-    while (nextlines(&x, &p, &e)) {
-        lineends ends = startlines(p, e);
-        while (p < e) {
-            p = skipsep(p);
-            if (isbreak(*p)) {  // blank
-                p++;
-                continue;
-            }
-            char* k = p;
-            p = skiptoken(p);
-            objkey key = keyof(k, (size_t)(p - k));
-            if (key != K_OTHER) {
-                p = skipsep(p);
-                if (isbreak(*p)) {  // the key alone
-                    p++;
-                    continue;
-                }
-            }
-            char* eol = ends.find(p);
-            switch (key) {
-            case K_V: np++; break;
-            case K_VT: nt++; break;
-            case K_G: ng++; break;
-            case K_USEMTL: nmat++; break;
-            case K_F:
-                nf++;
-                nq += 1 + counttokens(p, eol);  // the key too
-                break;
-            case K_OTHER: break;
-            }
-            p = eol + 1;
-        }
+    objcounts c = {0, 0, 0, 0, 0, 0};
+    if (!objread_parallel || !countparallel(file, &c)) {
+        objtext x;
+        if (!opentext(&x, file, 0, ULLONG_MAX, true)) return 0;
+        c = {0, 0, 0, 0, 0, 0};
+        char *p, *e;
+        while (nextlines(&x, &p, &e)) countlines(p, e, &c);
+        bool ok = !x.err;
+        closetext(&x);
+        if (!ok) return 0;  // the caller reports the failed read
     }
-    bool ok = !x.err;
-    closetext(&x);
-    if (!ok) return 0;  // the caller reports the failed read
-    addcount(NF, nf);
-    addcount(NQ, nq);
-    addcount(NP, np);
-    addcount(NT, nt);
-    addcount(NG, ng);
-    addcount(NMAT, nmat);
+    addcount(NF, c.nf);
+    addcount(NQ, c.nq);
+    addcount(NP, c.np);
+    addcount(NT, c.nt);
+    addcount(NG, c.ng);
+    addcount(NMAT, c.nmat);
     return 1;
 }
 
 int mesh::readOBJ(const char* file, int append)
 {
-    if (!append) initialize(1);
-    int NF = nf, NQ = nq, NP = np, NT = nt, NG = ng, NMAT = nmat;
+    if (!append && objread_parallel && readparallel(this, file)) return 1;
+    return readsequential(this, file, append);
+}
+
+int readsequential(mesh* m, const char* file, int append)
+{
+    if (!append) m->initialize(1);
+    int NF = m->nf, NQ = m->nq, NP = m->np, NT = m->nt, NG = m->ng, NMAT = m->nmat;
     if (!countOBJ(file, &NF, &NQ, &NP, &NT, &NG, &NMAT)) return 0;
     objtext x;
-    if (!opentext(&x, file)) return 0;
-    const long long dnp = np, dnt = nt;
+    if (!opentext(&x, file, 0, ULLONG_MAX, true)) {
+        closetext(&x);
+        return 0;
+    }
+    const long long dnp = m->np, dnt = m->nt;
     // Room for the corners of the longest face allowed; pages never touched
     // cost nothing.
     corner* cs = (corner*)std::malloc(MAXINDEX * sizeof(corner));
-    if (!cs || !setnf_(NF, 0) || !setnq_(NQ, 0) || !setnp_(NP, 0) || !setnt_(NT, 0) ||
-        !setng_(NG, 0) || !setnmat_(NMAT, 0)) {
+    if (!cs || !m->setnf_(NF, 0) || !m->setnq_(NQ, 0) || !m->setnp_(NP, 0) || !m->setnt_(NT, 0) ||
+        !m->setng_(NG, 0) || !m->setnmat_(NMAT, 0)) {
         std::free(cs);
         closetext(&x);
         return 0;
@@ -366,41 +147,34 @@ int mesh::readOBJ(const char* file, int append)
             }
 
             if (key == K_V) {
-                double c[3];
-                int i = 0;
-                for (;;) {
-                    p = skiptoken((char*)parsedouble(p, &c[i]));
-                    if (++i == 3) break;
-                    p = skipsep(p);
-                    if (isbreak(*p)) break;
-                }
-                if (i < 3) {  // fewer than 3 numbers
+                xyz v;
+                p = readv(p, &v);
+                if (!p) {  // fewer than 3 numbers
                     bad = true;
                     break;
                 }
-                addpoint(xyz(tofloat(c[0]), tofloat(c[1]), tofloat(c[2])));
+                m->addpoint(v);
             } else if (key == K_VT) {
-                double u, v = 0;
-                p = skipsep(skiptoken((char*)parsedouble(p, &u)));
-                if (!isbreak(*p)) p = skiptoken((char*)parsedouble(p, &v));
-                addt(xy(tofloat(u), tofloat(v)));
+                xy t;
+                p = readvt(p, &t);
+                m->addt(t);
             } else if (key == K_F) {
-                p = readface(this, p, &ends, cs, dnp, dnt, &bad);
+                p = readface(m, p, &ends, cs, dnp, dnt, &bad);
                 if (bad) break;
             } else if (key == K_G) {
                 tokenname name(p);
-                if (ng >= MAXINDEX && !hasgroup(this, p)) {  // indices are 16 bits
+                if (m->ng >= MAXINDEX && !hasgroup(m, p)) {  // indices are 16 bits
                     bad = true;
                     break;
                 }
-                currentgroup = (short)findaddgroup(p);
+                m->currentgroup = (short)m->findaddgroup(p);
             } else if (key == K_USEMTL) {
                 tokenname name(p);  // a faceless last material would make room
-                if (nmat >= MAXINDEX && mat[nmat - 1].nf != 0 && !hasmat(this, p)) {
+                if (m->nmat >= MAXINDEX && m->mat[m->nmat - 1].nf != 0 && !hasmat(m, p)) {
                     bad = true;
                     break;
                 }
-                currentmat = (short)findaddmat(p);
+                m->currentmat = (short)m->findaddmat(p);
             }
             p = isbreak(*p) ? p + 1 : ends.find(p) + 1;
         }
@@ -413,11 +187,11 @@ int mesh::readOBJ(const char* file, int append)
         std::snprintf(text, sizeof text, "line %lld is bad", line);
         warn(nullptr, text, file);
     }
-    setnf_(nf, 1);
-    setnq_(nq, 1);
-    setnp_(np, 1);
-    setnt_(nt, 1);
-    setng_(ng, 1);
-    setnmat_(nmat, 1);
+    m->setnf_(m->nf, 1);
+    m->setnq_(m->nq, 1);
+    m->setnp_(m->np, 1);
+    m->setnt_(m->nt, 1);
+    m->setng_(m->ng, 1);
+    m->setnmat_(m->nmat, 1);
     return ok ? 1 : 0;
 }

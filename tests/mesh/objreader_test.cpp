@@ -1,4 +1,5 @@
 #include "mesh/mesh.h"
+#include "mesh/objread_text.h"
 #include "tests/mesh/recordprompts.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +79,15 @@ class ObjRead : public ::testing::Test {
     {
         const xy* t = m.fac[face].q[corner].t;
         return t ? (int)(t - m.t) + 1 : 0;
+    }
+};
+
+// Restores the reader's settings after a test.
+struct readersettings {
+    ~readersettings()
+    {
+        objread_parallel = true;
+        objread_chunkbytes = 0;
     }
 };
 
@@ -359,14 +371,20 @@ TEST_F(ObjRead, CountAddsExactCountsOfEveryLineLength)
     std::string text = std::string(FIVE) + "vt 0 0\n# " + std::string(5 << 20, 'c') + "\n" +
                        face + "\n" + face + "  \r\nG a\nusemtl b c\nf 1 2\n";
     std::string p = write(text);
-    int n[6] = {1, 1, 1, 1, 1, 1};  // NF, NQ, NP, NT, NG, NMAT
-    ASSERT_EQ(countOBJ(p.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 1);
-    EXPECT_EQ(n[0], 1 + 3);
-    EXPECT_EQ(n[1], 1 + 2 * 30001 + 3);
-    EXPECT_EQ(n[2], 1 + 5);
-    EXPECT_EQ(n[3], 1 + 1);
-    EXPECT_EQ(n[4], 1 + 1);
-    EXPECT_EQ(n[5], 1 + 1);
+    readersettings keep;
+    // one pass, and in chunks of every size: lines and chunks cut anywhere
+    for (long chunk : {-1L, 1L, 1000L, 70000L, 1L << 20, 0L}) {
+        objread_parallel = chunk >= 0;
+        objread_chunkbytes = chunk;
+        int n[6] = {1, 1, 1, 1, 1, 1};  // NF, NQ, NP, NT, NG, NMAT
+        ASSERT_EQ(countOBJ(p.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 1);
+        EXPECT_EQ(n[0], 1 + 3) << chunk;
+        EXPECT_EQ(n[1], 1 + 2 * 30001 + 3) << chunk;
+        EXPECT_EQ(n[2], 1 + 5) << chunk;
+        EXPECT_EQ(n[3], 1 + 1) << chunk;
+        EXPECT_EQ(n[4], 1 + 1) << chunk;
+        EXPECT_EQ(n[5], 1 + 1) << chunk;
+    }
 
     ASSERT_EQ(m.readOBJ(p.c_str(), 0), 1);
     ASSERT_EQ(m.nf, 3);
@@ -473,4 +491,213 @@ TEST_F(ObjRead, AppendingCountsFromTheMeshesElements)
     shown.boxes.clear();
     ASSERT_EQ(read("v 1 1 1\nf 0 1 1\n", 1), 0);  // nor is vertex 0 the last old one
     expectbadline(2);
+}
+
+// The parallel reading against the one-pass reading, the reference: the
+// same meshes, field by field, and the same warnings, on generated files
+// read with chunks of every size, so that chunk boundaries land everywhere.
+namespace {
+
+// An .OBJ text of random lines: numbers of all shapes, faces with relative,
+// out-of-range and missing texture numbers, names (some over 31 characters,
+// some repeated, materials left faceless), blank and comment lines, every
+// line ending, and a bad line now and then when bad is set.
+std::string randomobj(unsigned seed, bool bad)
+{
+    std::mt19937 r(seed);
+    auto pick = [&](int n) { return (int)(r() % (unsigned)n); };
+    const char* eols[] = {"\n", "\r\n", "\r", "\n\n"};
+    const char* eol = eols[pick(4)];
+    const char* names[] = {"skin", "Skin", "hair", "a_name_of_more_than_thirty_one_characters_x",
+                           "a_name_of_more_than_thirty_one_characters_y", "lips"};
+    std::string s;
+    int np = 0, nt = 0, lines = 20 + pick(400);
+    int badat = bad ? pick(lines) : -1;
+    for (int i = 0; i < lines; i++) {
+        if (i == badat) {
+            const char* bads[] = {"v 1 2", "f 1 2 99999", "f 0 1", "f 1 x 2", "f -99999 1"};
+            s += std::string(bads[pick(5)]) + eol;
+            continue;
+        }
+        int k = pick(100);
+        if (k < 30) {
+            s += pick(10) ? "v" : "V";
+            for (int j = 0; j < 3 + pick(2); j++) {
+                const char* sh[] = {"%.6f", "%g", "%.3e", "%.17g", "%.0f"};
+                char b[64];
+                std::snprintf(b, sizeof b, sh[pick(5)], ((double)r() / 4e6 - 500) * (pick(2) ? 1 : 1e-3));
+                s += (pick(8) ? " " : "\t ") + std::string(b);
+            }
+            np++;
+        } else if (k < 50) {
+            char b[64];
+            std::snprintf(b, sizeof b, "vt %.6f", (double)r() / 4e9);
+            s += b;
+            if (pick(5)) s += " " + std::to_string(pick(1000) / 999.0);
+            nt++;
+        } else if (k < 85 && np > 0) {
+            s += "f";
+            int n = 1 + (pick(20) ? pick(5) : pick(300));
+            for (int j = 0; j < n; j++) {
+                int v = 1 + pick(np);
+                s += " " + (pick(5) ? std::to_string(v) : std::to_string(v - np - 1));
+                int form = pick(6);
+                if (form == 1 || form == 2) {
+                    int t = pick(nt + 3) - 1;
+                    s += "/" + (pick(4) || t < 1 ? std::to_string(t) : std::to_string(t - nt - 1));
+                    if (form == 2) s += "/" + std::to_string(pick(9));
+                } else if (form == 3) {
+                    s += "//7";
+                }
+            }
+        } else if (k < 90) {
+            s += std::string(pick(2) ? "g " : "G ") + names[pick(6)];
+            if (!pick(4)) s += " extra";
+        } else if (k < 95) {
+            s += std::string(pick(2) ? "usemtl " : "usemtl\t") + names[pick(6)];
+        } else {
+            const char* others[] = {"# a comment", "", "   ", "f", "usemtl", "vn 0 0 1", "s 1",
+                                    "o thing", "\tg", "vx 1 2 3"};
+            s += others[pick(10)];
+        }
+        s += eol;
+    }
+    if (pick(3) == 0 && !s.empty()) s.pop_back();  // a last line without its break
+    return s;
+}
+
+void expectsamemesh(const mesh& a, const mesh& b)
+{
+    ASSERT_EQ(a.np, b.np);
+    ASSERT_EQ(a.nt, b.nt);
+    ASSERT_EQ(a.nq, b.nq);
+    ASSERT_EQ(a.nf, b.nf);
+    ASSERT_EQ(a.ng, b.ng);
+    ASSERT_EQ(a.nmat, b.nmat);
+    EXPECT_EQ(a.np_, b.np_);
+    EXPECT_EQ(a.nt_, b.nt_);
+    EXPECT_EQ(a.nq_, b.nq_);
+    EXPECT_EQ(a.nf_, b.nf_);
+    EXPECT_EQ(a.ng_, b.ng_);
+    EXPECT_EQ(a.nmat_, b.nmat_);
+    EXPECT_EQ(a.currentgroup, b.currentgroup);
+    EXPECT_EQ(a.currentmat, b.currentmat);
+    for (const mesh* m : {&a, &b}) {  // capacity 0 means no array
+        EXPECT_EQ(m->point == nullptr, m->np_ == 0);
+        EXPECT_EQ(m->fac == nullptr, m->nf_ == 0);
+    }
+    if (a.np) {
+        ASSERT_EQ(std::memcmp(a.point, b.point, sizeof(xyz) * a.np), 0);  // bit for bit
+    }
+    if (a.nt) {
+        ASSERT_EQ(std::memcmp(a.t, b.t, sizeof(xy) * a.nt), 0);
+    }
+    auto at = [](const void* p, const void* base, size_t size) {
+        return p ? (long long)(((const char*)p - (const char*)base) / (long long)size) : -1LL;
+    };
+    for (int i = 0; i < a.nf; i++) {
+        ASSERT_EQ(at(a.fac[i].q, a.pts, sizeof(fcinfo)), at(b.fac[i].q, b.pts, sizeof(fcinfo))) << i;
+        ASSERT_EQ(a.fac[i].n, b.fac[i].n) << i;
+        ASSERT_EQ(a.fac[i].mat, b.fac[i].mat) << i;
+        ASSERT_EQ(a.fac[i].g, b.fac[i].g) << i;
+    }
+    for (int i = 0; i < a.nq; i++) {
+        ASSERT_EQ(at(a.pts[i].p, a.point, sizeof(xyz)), at(b.pts[i].p, b.point, sizeof(xyz))) << i;
+        ASSERT_EQ(at(a.pts[i].t, a.t, sizeof(xy)), at(b.pts[i].t, b.t, sizeof(xy))) << i;
+        ASSERT_EQ(a.pts[i].d, nullptr);
+        ASSERT_EQ(b.pts[i].d, nullptr);
+    }
+    for (int i = 0; i < a.ng; i++) EXPECT_EQ(std::memcmp(a.group[i].name, b.group[i].name, 32), 0);
+    for (int i = 0; i < a.nmat; i++) {
+        EXPECT_EQ(std::memcmp(a.mat[i].name, b.mat[i].name, 32), 0) << i;
+        EXPECT_EQ(a.mat[i].nf, b.mat[i].nf) << i;
+        EXPECT_EQ(a.mat[i].cf, b.mat[i].cf);
+        EXPECT_EQ(std::memcmp(&a.mat[i].col, &b.mat[i].col, sizeof(pal3)), 0);
+    }
+}
+
+}  // namespace
+
+TEST_F(ObjRead, ParallelReadingEqualsOnePassReading)
+{
+    readersettings keep;
+    mesh one;
+    one.initialize(0);
+    for (unsigned seed = 1; seed <= 120; seed++) {
+        bool bad = seed % 4 == 0;
+        path = write(randomobj(seed, bad));
+        objread_parallel = false;  // the reference counts in one pass too
+        int want = readsequential(&one, path.c_str(), 0);
+        objread_parallel = true;
+        std::vector<shownbox> wantboxes = shown.boxes;
+        ASSERT_EQ(want, bad ? 0 : 1) << seed;
+        ASSERT_EQ(wantboxes.size(), bad ? 1u : 0u) << seed;
+        // the tiniest chunks cost a file opening per byte: on some files only
+        const long few[] = {7, 64, 333, 4096, 0}, all[] = {1, 2, 3, 7, 64, 333, 4096, 0};
+        for (long chunk : seed % 10 == 1 ? std::vector<long>(all, all + 8) : std::vector<long>(few, few + 5)) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", chunks of " + std::to_string(chunk));
+            objread_chunkbytes = chunk;
+            shown.boxes.clear();
+            // taken on good files, given up on bad ones, silently
+            ASSERT_EQ(readparallel(&m, path.c_str()), want);
+            EXPECT_TRUE(shown.boxes.empty());
+            if (want) expectsamemesh(one, m);
+            if (HasFatalFailure()) break;
+        }
+        // readOBJ as a whole: the bad ones read again by the one-pass reader
+        objread_chunkbytes = 64;
+        shown.boxes.clear();
+        ASSERT_EQ(m.readOBJ(path.c_str(), 0), want);
+        ASSERT_EQ(shown.boxes.size(), wantboxes.size());
+        if (bad) {
+            EXPECT_EQ(shown.boxes[0].text, wantboxes[0].text);
+        }
+        expectsamemesh(one, m);
+        shown.boxes.clear();
+        if (HasFatalFailure()) break;
+    }
+    one.delarrays();
+}
+
+TEST_F(ObjRead, ParallelReadingOfLongLinesAndManyChunks)
+{
+    readersettings keep;
+    // a face line longer than the block, names across chunk edges, CRLF
+    std::string face = "f";
+    for (int i = 0; i < 30000; i++) face += " " + std::to_string(1 + i % 5) + "/" + std::to_string(1 + i % 4);
+    std::string text;
+    for (int k = 0; k < 3; k++)
+        text += std::string(FIVE) + FOURT + "usemtl m" + std::to_string(k) + "\r\n" + face + "\r\n" +
+                "g g" + std::to_string(k) + "\r\nf -1 -2 -3\r\nusemtl faceless\r\n";
+    path = write(text);
+    mesh one;
+    one.initialize(0);
+    objread_parallel = false;
+    ASSERT_EQ(readsequential(&one, path.c_str(), 0), 1);
+    objread_parallel = true;
+    for (long chunk : {7L, 1000L, 100000L, 1L << 20, 0L}) {
+        objread_chunkbytes = chunk;
+        ASSERT_EQ(readparallel(&m, path.c_str()), 1) << chunk;
+        expectsamemesh(one, m);
+    }
+    EXPECT_EQ(m.fac[0].n, 30000);
+    ASSERT_EQ(m.nmat, 4);  // the faceless ones were replaced, but for the last
+    EXPECT_STREQ(m.mat[3].name, "faceless");
+    EXPECT_EQ(m.mat[3].nf, 0);
+    one.delarrays();
+}
+
+TEST_F(ObjRead, ParallelReadingLeavesTheGroupLimitToTheOnePassReader)
+{
+    readersettings keep;
+    objread_chunkbytes = 4096;
+    std::string text = std::string(FIVE);
+    for (int i = 0; i <= MAXINDEX; i++) text += "g n" + std::to_string(i) + "\nf 1 2 3\n";
+    path = write(text);
+    EXPECT_EQ(readparallel(&m, path.c_str()), 0);
+    EXPECT_TRUE(shown.boxes.empty());
+    ASSERT_EQ(m.readOBJ(path.c_str(), 0), 0);
+    expectbadline(5 + 2 * MAXINDEX + 1);
+    EXPECT_EQ(m.ng, MAXINDEX);
+    EXPECT_EQ(m.nf, MAXINDEX);
 }
