@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -63,21 +64,23 @@ void span(canvas& C, double x1, double x2, int y, pal3 col)
     C.I.horizline(x1, x2, y, col);
 }
 
-// The plain rule, row after row with nothing skipped: every row from the
-// top corner to the bottom one, clipped only inside the span painter.
-void refspan(image& I, unsigned char* flags, double x1, double x2, long y, pal3 col)
+// The plain rule, row after row: ceil of the smaller crossing, floor of the
+// larger, clipped to the row. Bounds stay in double until they are inside
+// the image, so far or non-finite crossings paint what the rule says (NaN:
+// nothing).
+void refspan(image& I, unsigned char* flags, double x1, double x2, double y, pal3 col)
 {
-    if (y < 0 || y >= I.Y) return;
+    if (!(y >= 0 && y < I.Y)) return;
     if (x1 > x2) std::swap(x1, x2);
-    long first = (long)std::ceil(x1), last = (long)std::floor(x2);
-    if (first < 0) first = 0;
-    if (last > I.X - 1) last = I.X - 1;
-    for (long i = first; i <= last; i++) {
-        I.Row((int)y)[i] = col;
-        flags[y * I.X + i] = 1;
+    const double first = std::max(std::ceil(x1), 0.0), last = std::min(std::floor(x2), I.X - 1.0);
+    for (double i = first; i <= last; i++) {
+        I.Row((int)y)[(long)i] = col;
+        flags[(long)y * I.X + (long)i] = 1;
     }
 }
 
+// Every row from the top corner to the bottom one, those outside the image
+// skipped, each crossing computed afresh by the rule.
 void reftri(image& I, unsigned char* flags, xy a, xy b, xy c, pal3 col)
 {
     if (a.y > b.y) std::swap(a, b);
@@ -87,11 +90,12 @@ void reftri(image& I, unsigned char* flags, xy a, xy b, xy c, pal3 col)
     a.x *= w, a.y *= h, b.x *= w, b.y *= h, c.x *= w, c.y *= h;
     if (c.y == a.y) return;
     const double ax = a.x, ay = a.y, bx = b.x, by = b.y, cx = c.x, cy = c.y;
+    const double top = 0, bottom = I.Y - 1.0;
     if (by != ay)
-        for (long y = (long)std::ceil(ay); y <= (long)std::floor(by); y++)
+        for (double y = std::max(std::ceil(ay), top); y <= std::min(std::floor(by), bottom); y++)
             refspan(I, flags, ax + (bx - ax) * (y - ay) / (by - ay), ax + (cx - ax) * (y - ay) / (cy - ay), y, col);
     if (cy != by)
-        for (long y = (long)std::ceil(by); y <= (long)std::floor(cy); y++)
+        for (double y = std::max(std::ceil(by), top); y <= std::min(std::floor(cy), bottom); y++)
             refspan(I, flags, bx + (cx - bx) * (y - by) / (cy - by), ax + (cx - ax) * (y - ay) / (cy - ay), y, col);
 }
 
@@ -100,6 +104,53 @@ void expectsame(const canvas& A, const canvas& B)
 {
     ASSERT_EQ(std::memcmp(A.I.P, B.I.P, A.I.pixelbytes() + 7), 0);
     ASSERT_TRUE(A.flags == B.flags);
+}
+
+// A canvas and its reference twin, both starting from the same noise in
+// pixels, row fill, spare bytes and flags (0 to 3), painted with triangles
+// in turn; any byte that differs fails.
+struct twins {
+    canvas C, R;
+
+    twins(int w, int h, std::mt19937& rng) : C(w, h), R(w, h)
+    {
+        for (size_t k = 0; k < C.I.pixelbytes() + 7; k++) C.I.P[k] = (unsigned char)rng();
+        for (auto& f : C.flags) f = (unsigned char)(rng() & 3);
+        std::memcpy(R.I.P, C.I.P, C.I.pixelbytes() + 7);
+        R.flags = C.flags;
+    }
+    void paint(const xy& a, const xy& b, const xy& c, pal3 col)
+    {
+        tri(C, a, b, c, col);
+        reftri(R.I, R.flags.data(), a, b, c, col);
+    }
+    // Compares after each triangle on small canvases, at the end on big ones.
+    void paintall(const std::vector<xy>& p, std::mt19937& rng, bool each)
+    {
+        for (size_t k = 0; k + 2 < p.size() && !testing::Test::HasFatalFailure(); k += 3) {
+            paint(p[k], p[k + 1], p[k + 2], pal3((unsigned char)rng(), (unsigned char)rng(), (unsigned char)rng()));
+            if (each) {
+                SCOPED_TRACE(testing::Message() << "triangle " << k / 3 << ": (" << p[k].x << ", " << p[k].y
+                                                << ") (" << p[k + 1].x << ", " << p[k + 1].y << ") (" << p[k + 2].x
+                                                << ", " << p[k + 2].y << ") on " << (int)C.I.X << "x" << (int)C.I.Y);
+                expectsame(C, R);
+            }
+        }
+        expectsame(C, R);
+    }
+};
+
+// Corners u = i / d, v = j / e, with i and j drawn from lo .. hi.
+std::vector<xy> gridcorners(std::mt19937& rng, int count, double d, double e, int lo, int hi, int reach)
+{
+    std::uniform_int_distribution<int> at(lo, hi), step(-reach, reach);
+    std::vector<xy> p;
+    for (int t = 0; t < count; t++) {
+        const int i = at(rng), j = at(rng);  // first corner, the others near it
+        p.push_back(xy(i / d, j / e));
+        for (int k = 0; k < 2; k++) p.push_back(xy((i + step(rng)) / d, (j + step(rng)) / e));
+    }
+    return p;
 }
 }
 
@@ -291,6 +342,159 @@ TEST(Fill, RandomTrianglesMatchTheRowByRowRule)
         }
         SCOPED_TRACE(testing::Message() << "triangle " << n);
         expectsame(C, R);
+    }
+}
+
+// Corners on grids of k/64, k/640 and k/4096, on images whose sides make
+// many corners and crossings whole numbers or land a few hundredths beside
+// them: the rows where a cheaper crossing could round the other way.
+TEST(Fill, CornersOnFineGridsMatchTheRule)
+{
+    std::mt19937 rng(4096);
+    struct setup { double d; int w, h, reach; };
+    const setup cases[] = {
+        {64, 64, 64, 6},     {64, 64, 64, 40},   {640, 640, 640, 12}, {640, 64, 64, 40},
+        {640, 37, 53, 90},   {4096, 4096, 48, 24}, {4096, 640, 640, 60}, {64, 640, 640, 3},
+        {4096, 64, 40, 300}, {640, 20, 17, 200},
+    };
+    for (const setup& s : cases) {
+        SCOPED_TRACE(testing::Message() << "k/" << s.d << " on " << s.w << "x" << s.h);
+        twins T(s.w, s.h, rng);
+        const int lo = -(int)s.d / 8, hi = (int)s.d + (int)s.d / 8;
+        const bool small = s.w * s.h <= 64 * 64;
+        T.paintall(gridcorners(rng, small ? 6000 : 3000, s.d, s.d, lo, hi, s.reach), rng, small);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Corners a few units of 2^-16 of a pixel, or a few float steps, beside
+// whole pixels: crossings at and around the margin where the fast
+// crossings must give way to the exact ones.
+TEST(Fill, CrossingsBesideWholeNumbersMatchTheRule)
+{
+    std::mt19937 rng(65536);
+    const double offs[] = {0, 0x1p-24, -0x1p-24, 0x1p-20, -0x1p-20, 0x1p-17, -0x1p-17, 0x1p-16, -0x1p-16,
+                           0x3p-17, -0x3p-17, 0x1p-15, -0x1p-15, 0x5p-17, -0x5p-17, 0x1p-14, 0x1p-10, 0.5};
+    std::uniform_int_distribution<int> at(-3, 40), step(-9, 9), pick(0, sizeof offs / sizeof offs[0] - 1);
+    for (int w : {37, 40, 41}) {
+        twins T(w, 36, rng);
+        std::vector<xy> p;
+        for (int t = 0; t < 6000; t++) {
+            const int i = at(rng), j = at(rng);
+            for (int k = 0; k < 3; k++) {
+                const int di = k ? step(rng) : 0, dj = k ? step(rng) : 0;
+                p.push_back(xy((i + di + offs[pick(rng)]) / w, (j + dj + offs[pick(rng)]) / 36));
+            }
+        }
+        T.paintall(p, rng, true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Big, tiny and far triangles, long spans, narrow images and the last
+// columns of a row, where the painting changes its way of writing.
+TEST(Fill, BigTinyAndFarTrianglesMatchTheRule)
+{
+    std::mt19937 rng(1000000000u);
+    const float inf = std::numeric_limits<float>::infinity();
+    std::uniform_real_distribution<double> unit(0, 1);
+    // Scales of the corners' spread, in image widths: some beyond the
+    // reach of the fast crossings (2^18 pixels), some non-finite.
+    const double spread[] = {1e-4, 0.01, 0.2, 1, 3, 60, 300, 1e4, 1e7, 1e30, 3e38};
+    for (int w : {1, 2, 5, 7, 8, 9, 15, 16, 17, 24, 70})
+        for (int h : {1, 3, 9, 70}) {
+            twins T(w, h, rng);
+            std::vector<xy> p;
+            for (int t = 0; t < 60; t++) {
+                const double s = spread[t % 11], cu = unit(rng), cv = unit(rng);
+                for (int k = 0; k < 3; k++) {
+                    double u = cu + s * (unit(rng) - 0.5), v = cv + s * (unit(rng) - 0.5);
+                    if (t % 23 == 22) u = k ? u : -inf;  // non-finite corners
+                    if (t % 29 == 28) v = k == 1 ? inf : v;
+                    if (t % 17 == 16) u = 1 - unit(rng) * 10 / w;  // the last columns
+                    p.push_back(xy(u, v));
+                }
+            }
+            SCOPED_TRACE(testing::Message() << w << "x" << h);
+            T.paintall(p, rng, true);
+            if (HasFatalFailure()) return;
+        }
+}
+
+// Long edges through whole pixels, with corners from a few pixels to 2^40
+// pixels away: every row they cross meets them on a whole number or a hair
+// beside it, after hundreds of rows of stepping.
+TEST(Fill, LongEdgesThroughWholePixelsMatchTheRule)
+{
+    std::mt19937 rng(512);
+    const int side = 512;  // a power of two: u = x / 512 is exact in float
+    std::uniform_int_distribution<int> at(0, side - 1), dir(-6, 6), sign(0, 1);
+    const double reach[] = {1, 3, 37, 300, 4096, 65536, 131075, 1048576, 0x1p30, 0x1p40};
+    twins T(side, side, rng);
+    std::vector<xy> p;
+    for (int t = 0; t < 400; t++) {
+        const double m = reach[t % 10], k = at(rng), j = at(rng);
+        const int dx = dir(rng), dy = dir(rng) | 1;  // never flat
+        p.push_back(xy((k - m * dx) / side, (j - m * dy) / side));
+        p.push_back(xy((k + m * dx) / side, (j + m * dy) / side));
+        // The third corner on another such edge, or anywhere near.
+        const double m2 = reach[(t / 10) % 10] * (sign(rng) ? 1 : -1);
+        if (t % 3) p.push_back(xy((k + m2 * dir(rng)) / side, (j + m2) / side));
+        else p.push_back(xy(at(rng) / (double)side, at(rng) / (double)side));
+    }
+    T.paintall(p, rng, true);
+}
+
+// Painted pixels take the colour and painted flags become 1 whatever they
+// held; every other byte keeps what it held, noise included.
+TEST(Fill, PaintingSetsItsPixelsAndFlagsAndNothingElse)
+{
+    std::mt19937 rng(3);
+    canvas C(23, 19);
+    for (size_t k = 0; k < C.I.pixelbytes() + 7; k++) C.I.P[k] = (unsigned char)rng();
+    for (auto& f : C.flags) f = 2 + (unsigned char)(rng() % 250);
+    const std::vector<unsigned char> before(C.I.P, C.I.P + C.I.pixelbytes() + 7), flagsbefore = C.flags;
+    tri(C, xy(0.1, 0.1), xy(0.9, 0.3), xy(0.4, 0.95), COL);
+    span(C, 0.5, 6.5, 0, RED);
+    const size_t ll = C.I.LL;
+    int painted = 0;
+    for (int y = 0; y < 19; y++)
+        for (int i = 0; i < 23; i++) {
+            const unsigned char f = C.flags[(size_t)y * 23 + i];
+            const unsigned char* p = C.I.P + (size_t)(18 - y) * ll + 3 * i;
+            const unsigned char* q = before.data() + (size_t)(18 - y) * ll + 3 * i;
+            if (f == 1) {
+                painted++;
+                const pal3 want = y == 0 && i >= 1 && i <= 6 ? RED : COL;
+                EXPECT_TRUE(p[0] == want.blue && p[1] == want.green && p[2] == want.red) << i << "," << y;
+            } else {
+                EXPECT_EQ(f, flagsbefore[(size_t)y * 23 + i]) << i << "," << y;
+                EXPECT_EQ(std::memcmp(p, q, 3), 0) << i << "," << y;
+            }
+        }
+    EXPECT_GT(painted, 100);
+    for (size_t r = 0; r < 19; r++)
+        EXPECT_EQ(std::memcmp(C.I.P + r * ll + 69, before.data() + r * ll + 69, ll - 69), 0) << "fill of row " << r;
+    EXPECT_EQ(std::memcmp(C.I.P + 19 * ll, before.data() + 19 * ll, 7), 0);
+    EXPECT_TRUE(std::equal(C.flags.end() - GUARD, C.flags.end(), flagsbefore.end() - GUARD));
+}
+
+TEST(Fill, RandomSpansMatchTheRule)
+{
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> x(-30, 60);
+    std::uniform_int_distribution<int> y(-2, 12), whole(-3, 50);
+    const double far[] = {1e300, -1e300, std::numeric_limits<double>::infinity(), std::nan("")};
+    for (int w : {1, 7, 8, 9, 33}) {
+        twins T(w, 10, rng);
+        for (int n = 0; n < 4000; n++) {
+            double x1 = n % 3 ? x(rng) : whole(rng), x2 = n % 5 ? x(rng) : whole(rng);
+            if (n % 97 == 0) x1 = far[n % 4];
+            const int row = y(rng);
+            span(T.C, x1, x2, row, COL);
+            refspan(T.R.I, T.R.flags.data(), x1, x2, row, COL);
+        }
+        expectsame(T.C, T.R);
     }
 }
 
