@@ -163,28 +163,9 @@ bool readlines(mesh* m, chunk* c, char* p, char* e)
 {
     const long long cornerroom = c->counted.nq - c->counted.nf;  // less the keys
     lineends ends = startlines(p, e);
-    while (p < e) {
-        objkey key = quickkey(&p);
-        if (key == K_OTHER) {
-            p = skipsep(p);
-            if (isbreak(*p)) {  // blank
-                p++;
-                continue;
-            }
-            char* k = p;
-            p = skiptoken(p);
-            key = keyof(k, (size_t)(p - k));
-            if (key == K_OTHER) {
-                p = ends.find(p) + 1;
-                continue;
-            }
-            p = skipsep(p);
-            if (isbreak(*p)) {  // the key alone
-                p++;
-                continue;
-            }
-        }
-
+    long long lines = 0;
+    objkey key;
+    while (nextkeyed(&p, e, &ends, &lines, &key)) {
         if (key == K_V) {
             if (c->np == c->counted.np) return false;
             p = readv(p, &m->point[c->p0 + c->np]);

@@ -139,6 +139,45 @@ inline objkey quickkey(char** p)
     return K_OTHER;
 }
 
+// Steps to the next line of the run [*pp, e) that has a known key and a token
+// after it: sets key and leaves *pp at that token. Blank lines are passed
+// over; lines of other keys and lone keys are passed over too, but counted
+// in *lines, as the bad-line message counts them. False at the end of the run.
+inline bool nextkeyed(char** pp, char* e, lineends* ends, long long* lines, objkey* key)
+{
+    char* p = *pp;
+    while (p < e) {
+        objkey k = quickkey(&p);
+        if (k == K_OTHER) {
+            p = skipsep(p);
+            if (isbreak(*p)) {  // blank: not counted
+                p++;
+                continue;
+            }
+            char* t = p;
+            p = skiptoken(p);
+            k = keyof(t, (size_t)(p - t));
+            ++*lines;
+            if (k == K_OTHER) {
+                p = ends->find(p) + 1;
+                continue;
+            }
+            p = skipsep(p);
+            if (isbreak(*p)) {  // the key alone
+                p++;
+                continue;
+            }
+        } else {
+            ++*lines;
+        }
+        *pp = p;
+        *key = k;
+        return true;
+    }
+    *pp = p;
+    return false;
+}
+
 // The pre-count of one run of lines: what countOBJ adds to its counters.
 struct objcounts {
     long long nf, nq, np, nt, ng, nmat;
@@ -147,25 +186,9 @@ struct objcounts {
 inline void countlines(char* p, char* e, objcounts* c)
 {
     lineends ends = startlines(p, e);
-    while (p < e) {
-        objkey key = quickkey(&p);
-        if (key == K_OTHER) {
-            p = skipsep(p);
-            if (isbreak(*p)) {  // blank
-                p++;
-                continue;
-            }
-            char* k = p;
-            p = skiptoken(p);
-            key = keyof(k, (size_t)(p - k));
-            if (key != K_OTHER) {
-                p = skipsep(p);
-                if (isbreak(*p)) {  // the key alone
-                    p++;
-                    continue;
-                }
-            }
-        }
+    long long lines = 0;
+    objkey key;
+    while (nextkeyed(&p, e, &ends, &lines, &key)) {
         char* eol = ends.find(p);
         switch (key) {
         case K_V: c->np++; break;

@@ -126,26 +126,8 @@ int readsequential(mesh* m, const char* file, int append)
     char *p, *e;
     while (!bad && nextlines(&x, &p, &e)) {
         lineends ends = startlines(p, e);
-        while (p < e) {
-            p = skipsep(p);
-            if (isbreak(*p)) {  // blank: not counted
-                p++;
-                continue;
-            }
-            line++;
-            char* k = p;
-            p = skiptoken(p);
-            objkey key = keyof(k, (size_t)(p - k));
-            if (key == K_OTHER) {
-                p = ends.find(p) + 1;
-                continue;
-            }
-            p = skipsep(p);
-            if (isbreak(*p)) {  // the key alone
-                p++;
-                continue;
-            }
-
+        objkey key;
+        while (nextkeyed(&p, e, &ends, &line, &key)) {
             if (key == K_V) {
                 xyz v;
                 p = readv(p, &v);
