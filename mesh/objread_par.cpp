@@ -345,11 +345,6 @@ int readparallel(mesh* m, const char* file)
         m->initialize(1);
         return 0;
     }
-    m->setnf_(m->nf, 1);
-    m->setnq_(m->nq, 1);
-    m->setnp_(m->np, 1);
-    m->setnt_(m->nt, 1);
-    m->setng_(m->ng, 1);
-    m->setnmat_(m->nmat, 1);
+    trimarrays(m);
     return 1;
 }

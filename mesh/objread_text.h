@@ -205,6 +205,17 @@ inline void countlines(char* p, char* e, objcounts* c)
     }
 }
 
+// After a read, every array sized to its count, in the reader's order.
+inline void trimarrays(mesh* m)
+{
+    m->setnf_(m->nf, 1);
+    m->setnq_(m->nq, 1);
+    m->setnp_(m->np, 1);
+    m->setnt_(m->nt, 1);
+    m->setng_(m->ng, 1);
+    m->setnmat_(m->nmat, 1);
+}
+
 // Whether a group or material is named s already.
 inline bool hasgroup(const mesh* m, const char* s)
 {

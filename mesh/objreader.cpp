@@ -169,11 +169,6 @@ int readsequential(mesh* m, const char* file, int append)
         std::snprintf(text, sizeof text, "line %lld is bad", line);
         warn(nullptr, text, file);
     }
-    m->setnf_(m->nf, 1);
-    m->setnq_(m->nq, 1);
-    m->setnp_(m->np, 1);
-    m->setnt_(m->nt, 1);
-    m->setng_(m->ng, 1);
-    m->setnmat_(m->nmat, 1);
+    trimarrays(m);
     return ok ? 1 : 0;
 }
