@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "raster/bmp.h"
+#include "raster/replace.h"
 
 const char filterBMP[] = "BMP files\0*.BMP\0";
 
@@ -46,8 +47,12 @@ void mapfilename(TextureJob* T, const mesh* m)
 
 int writemap(window wn, TextureJob* T, const mesh* m)
 {
-    if (FILE* FF = std::fopen(T->out, "r")) {
-        std::fclose(FF);
+    // Looked at, not opened: opening a named pipe to test it would wait for
+    // a writer.
+    char* there = nullptr;
+    int kind = examinetarget(T->out, &there);
+    std::free(there);
+    if (kind != TARGET_NONE) {
         if (!GetFileName(wn, T->out, "this file exists: choose new name or let me overwrite it",
                          filterBMP, 1))
             return 0;

@@ -1,7 +1,8 @@
 // The image already holds the info header, colour table and pixel rows in
 // file layout; the writer adds the 14-byte file header. It writes a
 // temporary file beside the target and puts it in place only when every
-// byte is out, so a failed write never costs the user a good file.
+// byte is out, so a failed write never costs the user a good file. A
+// device or pipe of that name is written straight into instead.
 #include "raster/bmp.h"
 
 #include <cstdint>
@@ -38,23 +39,6 @@ bool put(FILE* o, const unsigned char* p, uint64_t n)
     return true;
 }
 
-// A name beside f that no file has yet, from malloc; null when none is found.
-char* tempname(const char* f)
-{
-    size_t n = std::strlen(f) + 16;
-    char* t = (char*)std::malloc(n);
-    if (!t) return nullptr;
-    for (int k = 0; k < 1000; k++) {
-        if (k == 0) std::snprintf(t, n, "%s.tmp", f);
-        else std::snprintf(t, n, "%s.tmp%d", f, k);
-        FILE* e = std::fopen(t, "rb");
-        if (!e) return t;
-        std::fclose(e);
-    }
-    std::free(t);
-    return nullptr;
-}
-
 int writefile(const char* f, const image& I)
 {
     // A positive size without pixels (refused or failed allocation) would
@@ -75,19 +59,35 @@ int writefile(const char* f, const image& I)
     le32(head + 10, (uint32_t)start);
     std::memcpy(head + 14, (const unsigned char*)&I + offsetof(image, size), 40 + table);
 
-    char* t = tempname(f);
-    FILE* o = t ? std::fopen(t, "wb") : nullptr;
+    char* real = nullptr;
+    const int kind = examinetarget(f, &real);
+    if (kind == TARGET_REFUSED) return warn(nullptr, "I can't open this file", f);
+    if (kind == TARGET_INPLACE) {
+        // A device or pipe takes the bytes as they come; there is no file
+        // to keep, and renaming over the node would destroy it.
+        FILE* o = std::fopen(f, "wb");
+        if (!o) return warn(nullptr, "I can't open this file", f);
+        bool ok = put(o, head, start) && put(o, I.P, pixels);
+        ok = std::fclose(o) == 0 && ok;
+        ok = !fails() && ok;
+        return ok ? 1 : warn(nullptr, "I can't write this file", f);
+    }
+    char* t = nullptr;
+    FILE* o = opentemp(real, &t);
     if (!o) {
-        std::free(t);
+        std::free(real);
         return warn(nullptr, "I can't open this file", f);
     }
     bool ok = put(o, head, start) && put(o, I.P, pixels);
-    // fclose flushes: a full disk often shows only here.
+    // The bytes must be on the disk before the old map goes; a full disk
+    // often shows only when they are flushed.
+    ok = ok && syncfile(o);
     ok = std::fclose(o) == 0 && ok;
     ok = !fails() && ok;
-    ok = ok && !fails() && replacefile(t, f);
+    ok = ok && !fails() && replacefile(t, real);
     if (!ok) std::remove(t);
     std::free(t);
+    std::free(real);
     return ok ? 1 : warn(nullptr, "I can't write this file", f);
 }
 }

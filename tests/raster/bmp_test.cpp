@@ -2,15 +2,20 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "raster/bmp.h"
@@ -283,7 +288,7 @@ TEST_F(Bmp, FullDiskIsReportedAndCleanedUp)
     signal(SIGXFSZ, oldsig);
 }
 
-TEST_F(Bmp, TargetThatCannotBeReplacedIsReported)
+TEST_F(Bmp, FolderOfTheNameIsRefusedBeforeAnythingIsMade)
 {
     image I;
     paintF(I);
@@ -291,9 +296,136 @@ TEST_F(Bmp, TargetThatCannotBeReplacedIsReported)
     fs::create_directory(f);
     writeall(dir / "folder.bmp" / "inside", "x");
     EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
-    expectwarning("I can't write this file", f);
+    expectwarning("I can't open this file", f);
     EXPECT_EQ(files(), std::set<std::string>{"folder.bmp"});
     EXPECT_TRUE(fs::is_directory(f));
+    EXPECT_EQ(fs::directory_iterator(f)->path().filename(), "inside");
+}
+
+TEST_F(Bmp, LinksAreFollowedToTheFileTheyLeadTo)
+{
+    image I;
+    paintF(I);
+    fs::create_directory(dir / "maps");
+    writeall(dir / "maps" / "real.bmp", "the old map");
+    fs::create_symlink("maps/real.bmp", dir / "near.bmp");      // relative
+    fs::create_symlink(dir / "near.bmp", dir / "far.bmp");      // a chain
+    fs::create_symlink("maps/new.bmp", dir / "dangling.bmp");   // leads to nothing yet
+    fs::create_symlink("loop.bmp", dir / "loop.bmp");
+    for (const char* name : {"near.bmp", "far.bmp"}) {
+        SCOPED_TRACE(name);
+        writeall(dir / "maps" / "real.bmp", "the old map");
+        ASSERT_EQ(bmpwrite(path(name).c_str(), I), 1);
+        EXPECT_EQ(readall(dir / "maps" / "real.bmp").size(), 174u);
+    }
+    ASSERT_EQ(bmpwrite(path("dangling.bmp").c_str(), I), 1);
+    EXPECT_EQ(readall(dir / "maps" / "new.bmp").size(), 174u);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(bmpwrite(path("loop.bmp").c_str(), I), 0);
+    expectwarning("I can't open this file", path("loop.bmp"));
+    // The links are still links, and no temporary file is left anywhere.
+    for (const char* name : {"near.bmp", "far.bmp", "dangling.bmp", "loop.bmp"})
+        EXPECT_TRUE(fs::is_symlink(dir / name)) << name;
+    EXPECT_EQ(files(), (std::set<std::string>{"maps", "near.bmp", "far.bmp", "dangling.bmp", "loop.bmp"}));
+    std::set<std::string> inside;
+    for (const auto& e : fs::directory_iterator(dir / "maps")) inside.insert(e.path().filename().string());
+    EXPECT_EQ(inside, (std::set<std::string>{"real.bmp", "new.bmp"}));
+}
+
+TEST_F(Bmp, DevicesAndPipesAreWrittenInPlaceNeverReplaced)
+{
+    image I;
+    paintF(I);
+    fs::create_symlink("/dev/full", dir / "full.bmp");
+    fs::create_symlink("/dev/null", dir / "null.bmp");
+    bmpchunk = 16;  // a full device refuses a write, not only the close
+    EXPECT_EQ(bmpwrite(path("full.bmp").c_str(), I), 0);
+    expectwarning("I can't write this file", path("full.bmp"));
+    EXPECT_EQ(bmpwrite(path("null.bmp").c_str(), I), 1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // A pipe gets exactly the bytes a file would.
+    ASSERT_EQ(bmpwrite(path("file.bmp").c_str(), I), 1);
+    const bytes want = readall(path("file.bmp"));
+    const std::string fifo = path("pipe.bmp");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    bytes got;
+    std::thread reader([&] { got = readall(fifo); });
+    EXPECT_EQ(bmpwrite(fifo.c_str(), I), 1);
+    reader.join();
+    EXPECT_EQ(got, want);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(files(), (std::set<std::string>{"full.bmp", "null.bmp", "file.bmp", "pipe.bmp"}));
+}
+
+TEST_F(Bmp, ReplacedFileKeepsItsPermissions)
+{
+    image I;
+    paintF(I);
+    const std::string f = path("map.bmp");
+    writeall(f, "the old map");
+    ASSERT_EQ(chmod(f.c_str(), 0640), 0);
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    EXPECT_EQ(fs::status(f).permissions(), fs::perms(0640));
+    ASSERT_EQ(chmod(f.c_str(), 0604), 0);
+    ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
+    EXPECT_EQ(fs::status(f).permissions(), fs::perms(0604));
+    // A new file gets what the umask leaves, as any new file does.
+    const mode_t mask = umask(027);
+    ASSERT_EQ(bmpwrite(path("new.bmp").c_str(), I), 1);
+    umask(mask);
+    EXPECT_EQ(fs::status(path("new.bmp")).permissions(), fs::perms(0640));
+}
+
+namespace {
+// Runs what as a user without privileges (root's permission checks always
+// pass) in a child process; what returns the child's exit status.
+int asnobody(const std::function<int()>& what)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+        _exit(what());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+}  // namespace
+
+TEST_F(Bmp, FilesAndFoldersTheUserMayNotWriteAreLeftAlone)
+{
+    image I;
+    paintF(I);
+    // A read-only map in a folder anyone may write: a rename could replace
+    // it, which the user could not do by writing it.
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    const std::string f = path("map.bmp");
+    writeall(f, "the old map");
+    ASSERT_EQ(chmod(f.c_str(), 0444), 0);
+    if (geteuid() == 0) {  // nobody's own map
+        ASSERT_EQ(chown(f.c_str(), 65534, 65534), 0);
+    }
+    auto attempt = [&] {
+        int r = bmpwrite(f.c_str(), I);
+        return r == 0 && boxes.size() == 1 && boxes[0].text == "I can't open this file" && boxes[0].title == f ? 0 : 1;
+    };
+    EXPECT_EQ(asnobody(attempt), 0);
+    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+    bytes b = readall(f);
+    EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
+
+    // A map the user may write in a folder they may not: nothing can be made
+    // beside it, so it stays as it was.
+    ASSERT_EQ(chmod(f.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+    EXPECT_EQ(asnobody(attempt), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
+    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+    b = readall(f);
+    EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
 }
 
 TEST_F(Bmp, FilesBesideTheTargetAreLeftAlone)
