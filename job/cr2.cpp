@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -96,7 +97,9 @@ void freematerials(MaterialList* L)
 
 int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb)
 {
-    FILE* f = std::fopen(cr2, "rb");
+    // A folder opens for reading on some systems and fails at the first read.
+    std::error_code ec;
+    FILE* f = std::filesystem::is_directory(cr2, ec) ? nullptr : std::fopen(cr2, "rb");
     if (!f) return warn(nullptr, cr2, "I can't open this file");
 
     L->mat = (char*)std::malloc(MAXMATERIALS * MATSLOT);
@@ -114,7 +117,13 @@ int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb)
     reader r = {L, cr2, colmap, tb, -1};
     int outcome = CR2_READ;
     size_t got;
-    while (outcome == CR2_READ && (got = std::fread(block, 1, BLOCK, f)) > 0) {
+    for (bool first = true; outcome == CR2_READ && (got = std::fread(block, 1, BLOCK, f)) > 0;
+         first = false) {
+        // A compressed figure (.crz) read as text would give no materials.
+        if (first && got >= 2 && (unsigned char)block[0] == 0x1F && (unsigned char)block[1] == 0x8B) {
+            warn(nullptr, "this .CR2 file is compressed: uncompress it first", cr2);
+            return stopped(L, f, block, &line);
+        }
         for (size_t i = 0; i < got && outcome == CR2_READ; i++) {
             unsigned char c = (unsigned char)block[i];
             if (c == 10 || c == 13) {

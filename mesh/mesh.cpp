@@ -1,4 +1,5 @@
 #include "mesh/mesh.h"
+#include "shell/bigmem.h"
 
 #include <climits>
 #include <cstdint>
@@ -22,8 +23,11 @@ int resize(T*& a, int& cap, int x, int k, std::uintptr_t* moved)
         cap = 0;
         return 0;
     }
-    T* b = (T*)std::realloc(a, (std::size_t)x * sizeof(T));
+    // Presized arrays are filled at once: a new one, and the new part of a
+    // grown one, may take large pages.
+    T* b = (T*)(a ? std::realloc(a, (std::size_t)x * sizeof(T)) : bigmem_alloc((std::size_t)x * sizeof(T)));
     if (!b) return 0;  // the old array and capacity stay
+    if (a && x > cap) bigmem_advise(b + cap, (std::size_t)(x - cap) * sizeof(T));
     if (a && b != a) *moved = (std::uintptr_t)a;
     a = b;
     cap = x;
@@ -44,6 +48,97 @@ void rename32(char* name, const char* s)
     if (s)
         for (; i < 31 && s[i]; i++) name[i] = s[i];
     std::memset(name + i, 0, (size_t)(32 - i));
+}
+
+}  // namespace
+
+// The names of slots 0 to counted-1 of the group or material array, hashed
+// by open addressing. Cells hold slot numbers, so the arrays may move. A
+// dropped last material leaves a stale cell, which a look-up passes over
+// as it checks every hit against the array, and a rebuild clears.
+struct nameindex {
+    int* cell;      // slot + 1, or 0 for an empty cell
+    unsigned cap;   // cells, a power of two
+    unsigned used;  // cells not empty, stale ones included
+    int counted;    // slots in the table
+};
+
+namespace {
+
+unsigned namehash(const char* s)  // FNV-1a
+{
+    unsigned h = 2166136261u;
+    for (; *s; s++) h = (h ^ (unsigned char)*s) * 16777619u;
+    return h;
+}
+
+template <class T>
+int scan(const T* a, int n, const char* s)
+{
+    for (int i = 0; i < n; i++)
+        if (std::strcmp(a[i].name, s) == 0) return i;
+    return -1;
+}
+
+template <class T>
+bool addcell(nameindex* x, const T* a, int k)
+{
+    unsigned m = x->cap - 1;
+    for (unsigned h = namehash(a[k].name) & m;; h = (h + 1) & m) {
+        if (x->cell[h] == k + 1) return false;  // a stale cell of this slot, reused
+        if (!x->cell[h]) {
+            x->cell[h] = k + 1;
+            return true;
+        }
+    }
+}
+
+// Makes room for one more cell, rebuilding from the counted slots when the
+// table is half full; false when no memory.
+template <class T>
+bool room(nameindex* x, const T* a)
+{
+    if ((x->used + 1) * 2 <= x->cap) return true;
+    unsigned cap = 16;
+    while (cap < 4u * (unsigned)(x->counted + 1)) cap *= 2;
+    int* cell = (int*)std::calloc(cap, sizeof(int));
+    if (!cell) return false;
+    std::free(x->cell);
+    x->cell = cell;
+    x->cap = cap;
+    x->used = 0;
+    for (int k = 0; k < x->counted; k++) x->used += addcell(x, a, k);
+    return true;
+}
+
+// The first slot of a[0..n) named s, or -1; the table x is made or brought
+// up to date first. Without memory for it, a plain scan.
+template <class T>
+int lookup(nameindex*& x, const T* a, int n, const char* s)
+{
+    for (int i = 0; s[i]; i++)
+        if (i == 31) return -1;  // longer than any stored name
+    if (!x && !(x = (nameindex*)std::calloc(1, sizeof(nameindex)))) return scan(a, n, s);
+    if (x->counted > n) x->counted = n;
+    for (; x->counted < n; x->counted++) {
+        if (!room(x, a)) return scan(a, n, s);
+        x->used += addcell(x, a, x->counted);
+    }
+    if (!x->cap) return -1;
+    // Names cut to 31 characters may repeat: the lowest slot wins.
+    int found = -1;
+    unsigned m = x->cap - 1;
+    for (unsigned h = namehash(s) & m; x->cell[h]; h = (h + 1) & m) {
+        int k = x->cell[h] - 1;
+        if (k < n && (found < 0 || k < found) && std::strcmp(a[k].name, s) == 0) found = k;
+    }
+    return found;
+}
+
+void release(nameindex* x)
+{
+    if (x) std::free(x->cell);
+    std::free(x);
 }
 
 }  // namespace
@@ -73,6 +168,7 @@ void mesh::initialize(int j)
     mat = nullptr;   nmat = nmat_ = 0;
     currentmat = 0;
     t = nullptr;     nt = nt_ = 0;
+    groupnames = matnames = nullptr;
 }
 
 void mesh::delarrays()
@@ -83,6 +179,8 @@ void mesh::delarrays()
     std::free(mat);
     std::free(t);
     std::free(group);
+    release(groupnames);
+    release(matnames);
 }
 
 // A corner's p is null only on the unfilled corners of a face whose line
@@ -159,7 +257,10 @@ int mesh::addgroup(const char* s)
 
 int mesh::addmat(const char* s)
 {
-    if (nmat > 0 && mat[nmat - 1].nf == 0) nmat--;  // nothing uses it: reuse its slot
+    if (nmat > 0 && mat[nmat - 1].nf == 0) {  // nothing uses it: reuse its slot
+        nmat--;
+        if (matnames && matnames->counted > nmat) matnames->counted = nmat;
+    }
     if (nmat == nmat_ && (nmat == INT_MAX || !setnmat_(nmat + 1, 0))) return 0;
     Mat& m = mat[nmat];
     m.rename(s);
@@ -169,20 +270,26 @@ int mesh::addmat(const char* s)
     return nmat++;
 }
 
+int mesh::findgroup(const char* s) const
+{
+    return lookup(const_cast<mesh*>(this)->groupnames, group, ng, s);
+}
+
+int mesh::findmat(const char* s) const
+{
+    return lookup(const_cast<mesh*>(this)->matnames, mat, nmat, s);
+}
+
 int mesh::findaddgroup(const char* s)
 {
-    if (s)
-        for (int i = 0; i < ng; i++)
-            if (std::strcmp(group[i].name, s) == 0) return i;
-    return addgroup(s);
+    int i = s ? findgroup(s) : -1;
+    return i >= 0 ? i : addgroup(s);
 }
 
 int mesh::findaddmat(const char* s)
 {
-    if (s)
-        for (int i = 0; i < nmat; i++)
-            if (std::strcmp(mat[i].name, s) == 0) return i;
-    return addmat(s);
+    int i = s ? findmat(s) : -1;
+    return i >= 0 ? i : addmat(s);
 }
 
 // A face refused here (corner count outside 1..MAXINDEX, no room) adds

@@ -38,6 +38,8 @@ struct Group {
 // Material and group indices are 16 bits wide.
 enum { MAXINDEX = 32767 };
 
+struct nameindex;  // a hash of the group or material names, for the look-ups
+
 struct mesh {
     xyz* point;  int np;   int np_;    // vertex positions
     fcinfo* pts; int nq;   int nq_;    // pool of face corners
@@ -47,6 +49,10 @@ struct mesh {
     Mat* mat;    int nmat; int nmat_;  // materials, first appearance order
     short currentmat;                  // material of the next face
     xy* t;       int nt;   int nt_;    // texture coordinates
+    // Made by the first look-up, kept in step with the arrays as they
+    // change, released with them; null in an empty mesh.
+    nameindex* groupnames;
+    nameindex* matnames;
 
     void initialize(int j);  // j != 0 releases the arrays first; then all zero
     void delarrays();        // releases the arrays, leaves pointers and counts
@@ -68,6 +74,8 @@ struct mesh {
     int addmat(const char* s);        // new material; a faceless last one is replaced
     int findaddgroup(const char* s);  // first group named s, or a new one
     int findaddmat(const char* s);    // first material named s, or a new one
+    int findgroup(const char* s) const;  // first group named s, or -1
+    int findmat(const char* s) const;    // first material named s, or -1
     Face* addface(int n);             // face of n corners, or null
 
     // Reads a Wavefront .OBJ file; 1 when read to its end, 0 after a warning

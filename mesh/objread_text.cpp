@@ -4,6 +4,7 @@
 #include "shell/prompts.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 const size_t BLOCK = 1 << 20;  // bytes per read
@@ -17,11 +18,24 @@ int opentext(objtext* x, const char* file, long start, unsigned long long len, b
     x->left = len;
     x->eof = x->err = x->shortread = false;
     x->bounded = len != ULLONG_MAX;
-    x->f = std::fopen(file, "rb");
+    x->f = nullptr;
+    // A folder opens for reading on some systems and fails at the first read.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(file, ec)) x->f = std::fopen(file, "rb");
     if (!x->f) return warnmissing ? warn(nullptr, file, "I can't open this file") : 0;
     if (start > 0 && std::fseek(x->f, start, SEEK_SET) != 0) {
         x->err = true;
         return 0;
+    }
+    if (start == 0) {  // a UTF-8 byte-order mark is no part of the first line
+        unsigned char bom[3];
+        size_t n = std::fread(bom, 1, x->left < 3 ? (size_t)x->left : 3, x->f);
+        if (n == 3 && bom[0] == 0xEF && bom[1] == 0xBB && bom[2] == 0xBF) {
+            if (x->bounded) x->left -= 3;
+        } else if (std::fseek(x->f, 0, SEEK_SET) != 0) {
+            x->err = true;
+            return 0;
+        }
     }
     return 1;
 }

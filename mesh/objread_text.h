@@ -217,19 +217,8 @@ inline void trimarrays(mesh* m)
 }
 
 // Whether a group or material is named s already.
-inline bool hasgroup(const mesh* m, const char* s)
-{
-    for (int i = 0; i < m->ng; i++)
-        if (std::strcmp(m->group[i].name, s) == 0) return true;
-    return false;
-}
-
-inline bool hasmat(const mesh* m, const char* s)
-{
-    for (int i = 0; i < m->nmat; i++)
-        if (std::strcmp(m->mat[i].name, s) == 0) return true;
-    return false;
-}
+inline bool hasgroup(const mesh* m, const char* s) { return m->findgroup(s) >= 0; }
+inline bool hasmat(const mesh* m, const char* s) { return m->findmat(s) >= 0; }
 
 // The numbers of a "v" line at p, its first token after the key; null when
 // it has fewer than 3. Tokens after the third are left unread.
@@ -308,3 +297,6 @@ int readsequential(mesh* m, const char* file, int append);
 // chunks of that many bytes (0: the reader's own choice).
 extern bool objread_parallel;
 extern long objread_chunkbytes;
+// Test hook: called by the one-pass reader between its pre-count and its
+// reading pass, with the file's name, when not null.
+extern void (*objread_betweenpasses)(const char* file);

@@ -11,6 +11,7 @@
 
 bool objread_parallel = true;
 long objread_chunkbytes = 0;
+void (*objread_betweenpasses)(const char* file) = nullptr;
 
 namespace {
 
@@ -105,6 +106,7 @@ int readsequential(mesh* m, const char* file, int append)
     if (!append) m->initialize(1);
     int NF = m->nf, NQ = m->nq, NP = m->np, NT = m->nt, NG = m->ng, NMAT = m->nmat;
     if (!countOBJ(file, &NF, &NQ, &NP, &NT, &NG, &NMAT)) return 0;
+    if (objread_betweenpasses) objread_betweenpasses(file);
     objtext x;
     if (!opentext(&x, file, 0, ULLONG_MAX, true)) {
         closetext(&x);

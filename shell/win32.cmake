@@ -2,6 +2,7 @@
 add_executable(uvpaint WIN32
   win32_main.cpp
   win32_prompts.cpp
+  batch.cpp
   ${CMAKE_SOURCE_DIR}/resources/uvpaint.rc)
 target_link_libraries(uvpaint PRIVATE job prompts comdlg32)
 # The icon is read by windres; rebuild the resources when it changes.

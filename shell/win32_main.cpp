@@ -1,9 +1,12 @@
 // Entry point, the main window and its menu commands.
 #include "shell/win32_shell.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "job/job.h"
+#include "shell/batch.h"
 
 const char progname[] = "UVPAINTR";
 HINSTANCE Instance;
@@ -43,6 +46,20 @@ LRESULT busy()
 {
     MessageBeep(MB_OK);
     return 0;
+}
+
+// A GUI program gets no console. Standard handles that were redirected
+// (files, pipes) are used as they are; without them, output goes to the
+// console of the command prompt that started the program, if any.
+void batchconsole()
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    bool hasout = out && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN;
+    bool haserr = err && err != INVALID_HANDLE_VALUE && GetFileType(err) != FILE_TYPE_UNKNOWN;
+    if ((hasout && haserr) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    if (!hasout) std::freopen("CONOUT$", "w", stdout);
+    if (!haserr) std::freopen("CONOUT$", "w", stderr);
 }
 
 } // namespace
@@ -116,9 +133,13 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
 
 int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR CmdLine, int nCmdShow)
 {
-    (void)CmdLine;
+    (void)CmdLine;   // the run-time library has split it into __argv
     (void)nCmdShow;  // the window always opens maximised
     Instance = hInst;
+    if (__argc > 1) {  // options: the batch command, as on Linux
+        batchconsole();
+        return runbatch(__argc, __argv);
+    }
     setprompts(&win32prompts);
     if (!hPrev) Register(progname, MainWinProc);
     std::memset(KEYS, 0, sizeof KEYS);

@@ -115,16 +115,26 @@ TEST(CR2, FilesThatCannotBeReadStopWithNothingHeld)
     std::string missing = dir.at("none.cr2");
     EXPECT_EQ(readCR2(nullptr, &L, missing.c_str(), 6, 0), CR2_STOPPED);
     EXPECT_EQ(L.mat, nullptr);
-    // A folder opens but cannot be read.
+    // A folder is no file, wherever the system lets it open.
     EXPECT_EQ(readCR2(nullptr, &L, dir.path.c_str(), 6, 0), CR2_STOPPED);
+    EXPECT_EQ(L.mat, nullptr);
+    EXPECT_EQ(L.matc, nullptr);
+    // A compressed figure would read as one without materials.
+    std::string gz = dir.put("f.crz", std::string("\x1f\x8b\x08\0\0\0\0\0\0\3material skin\n", 24));
+    EXPECT_EQ(readCR2(nullptr, &L, gz.c_str(), 6, 0), CR2_STOPPED);
     EXPECT_EQ(L.mat, nullptr);
     EXPECT_EQ(L.matc, nullptr);
     usescript(nullptr);
     EXPECT_EQ(s.shown, (std::vector<std::string>{
                            "box: " + missing + " | I can't open this file | !",
+                           "box: " + dir.path + " | I can't open this file | !",
                            "title: reading .CR2 file",
-                           "box: " + dir.path + " | I can't read this file | !",
+                           "box: this .CR2 file is compressed: uncompress it first | " + gz + " | !",
                        }));
+    // Two bytes of another kind start an ordinary figure.
+    cr2read plain("\x1f material\nmaterial skin\n");
+    EXPECT_EQ(plain.outcome, CR2_READ);
+    EXPECT_EQ(plain.L.nm, 1);
 }
 
 }  // namespace

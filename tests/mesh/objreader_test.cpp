@@ -353,14 +353,18 @@ TEST_F(ObjRead, MissingFileIsReportedOnce)
     for (int i = 0; i < 6; i++) EXPECT_EQ(n[i], i + 1);
 }
 
-// A directory opens but cannot be read: the read fails rather than being
-// taken for an empty mesh; the job's "bad mesh" box reports it.
-TEST_F(ObjRead, ReadErrorFailsTheRead)
+// A folder opens for reading on Linux but is no file: it is reported as
+// one that cannot be opened, as on Windows, not taken for an empty mesh.
+TEST_F(ObjRead, FolderIsAFileThatCannotBeOpened)
 {
     int n[6] = {0, 0, 0, 0, 0, 0};
     EXPECT_EQ(countOBJ(dir.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 0);
     EXPECT_EQ(m.readOBJ(dir.c_str(), 0), 0);
-    EXPECT_TRUE(shown.boxes.empty());
+    ASSERT_EQ(shown.boxes.size(), 2u);
+    for (const shownbox& b : shown.boxes) {
+        EXPECT_EQ(b.text, dir);
+        EXPECT_EQ(b.title, "I can't open this file");
+    }
 }
 
 TEST_F(ObjRead, CountAddsExactCountsOfEveryLineLength)

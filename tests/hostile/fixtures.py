@@ -1,0 +1,203 @@
+"""The hostile fixtures: every .OBJ and .CR2 file the cases feed the program,
+made at test time (the big ones must not live in the source tree). Each maker
+returns the file's bytes; FIXTURES maps a file name to its maker.
+
+    fixtures.py DIR NAME...   writes the named fixtures into DIR
+"""
+import gzip
+import os
+import sys
+
+# A square of two triangles with an asymmetric layout, so a flipped or
+# shifted map shows. Materials skin and lips.
+HEAD = ("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+        "vt 0.1 0.1\nvt 0.9 0.1\nvt 0.9 0.8\nvt 0.1 0.8\n")
+HEADLINES = 8
+FACES = "usemtl skin\nf 1/1 2/2 3/3\nusemtl lips\nf 1/1 3/3 4/4\n"
+CLEAN = "# a square\n" + HEAD + FACES
+
+CLEANCR2 = ("{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{\n"
+            "\tmaterial skin\n\t\t{\n\t\tKdColor 1 0.5 0.2 1\n\t\ttMax 0.3\n\t\t}\n"
+            "\tmaterial lips\n\t\t{\n\t\tKdColor 0 0 1 1\n\t\ttMax 0\n\t\t}\n\t}\n}\n")
+
+
+def b(s):
+    return s.encode("latin-1")
+
+
+def lcg(seed, n):
+    """n pseudo-random bytes, the same on every Python."""
+    out = bytearray(n)
+    x = seed
+    for i in range(n):
+        x = (x * 6364136223846793005 + 1442695040888963407) & 0xFFFFFFFFFFFFFFFF
+        out[i] = x >> 56
+    return bytes(out)
+
+
+def bmpbytes(w, h):
+    """A small 24-bit .BMP: a map that a user might pick by mistake."""
+    row = (3 * w + 3) & ~3
+    size = 54 + row * h
+    head = (b"BM" + size.to_bytes(4, "little") + bytes(4) + (54).to_bytes(4, "little")
+            + (40).to_bytes(4, "little") + w.to_bytes(4, "little") + h.to_bytes(4, "little")
+            + (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + bytes(24))
+    pixels = bytearray()
+    for y in range(h):
+        line = bytearray()
+        for x in range(w):
+            line += bytes(((x * 40) & 255, (y * 40) & 255, 10 if (x + y) % 2 else 13))
+        pixels += line + bytes(row - 3 * w)
+    return head + bytes(pixels)
+
+
+def face(n):
+    """A face line of n corners cycling over the square's corners."""
+    return "f " + " ".join("%d/%d" % ((k % 4) + 1, (k % 4) + 1) for k in range(n)) + "\n"
+
+
+def manymaterials(n, faces):
+    out = [HEAD]
+    for i in range(1, n + 1):
+        out.append("usemtl m%d\n" % i)
+        if faces:
+            out.append("f 1/1 2/2 3/3\n")
+    out.append(FACES)
+    return b("".join(out))
+
+
+def groups(n, cycle):
+    out = [HEAD, "usemtl skin\n"]
+    for i in range(n):
+        out.append("g g%d\n" % (i % cycle if cycle else i))
+    out.append(FACES)
+    return b("".join(out))
+
+
+def groupsatlimit(repeats):
+    """As many groups as indices allow, then their names again and again."""
+    out = [HEAD, "usemtl skin\n"]
+    out += ["g g%d\n" % i for i in range(32767)]
+    out += ["g g%d\n" % (i * 7919 % 32767) for i in range(repeats)]
+    out.append(FACES)
+    return b("".join(out))
+
+
+def cr2materials(n):
+    out = ["{\nfigure\n\t{\n"]
+    for i in range(1, n + 1):
+        out.append("\tmaterial m%d\n\t\t{\n\t\tKdColor 0.5 0.5 0.5 1\n\t\t}\n" % i)
+    out.append("\tmaterial skin\n\t\t{\n\t\tKdColor 1 0.5 0.2 1\n\t\t}\n}\n")
+    return b("".join(out))
+
+
+LONG = 10_000_000
+NAME10K = "n" * 9_990 + "0123456789"
+
+DIRECTORY = None  # a folder where a file belongs
+
+# No name may be a Windows device name (nul.obj is the NUL device there).
+
+FIXTURES = {
+    "dir.obj": DIRECTORY,
+    "dir.cr2": DIRECTORY,
+    # -- the clean references --------------------------------------------
+    "clean.obj": lambda: b(CLEAN),
+    "clean.cr2": lambda: b(CLEANCR2),
+    # -- line structure ----------------------------------------------------
+    "empty.obj": lambda: b"",
+    "blank.obj": lambda: b("\n\n   \n\t\t\n\r\n \r \n" * 50),
+    "cronly.obj": lambda: b(CLEAN.replace("\n", "\r")),
+    "mixedends.obj": lambda: b("".join(
+        line + ("\n", "\r\n", "\r", "\n\n\r\n")[i % 4]
+        for i, line in enumerate(CLEAN.split("\n")[:-1]))),
+    "nulbytes.obj": lambda: b(HEAD.replace("v 1 1 0", "v 1\0 1 0") + "usemtl skin\0junk\n"
+                         "f 1/1\x002/2 3/3\nusemtl lips\nf 1/1 3/3 4/4\0\n"),
+    "bom.obj": lambda: b"\xef\xbb\xbf" + b(HEAD + FACES),
+    "nonewline.obj": lambda: b(CLEAN[:-1]),
+    "longcomment.obj": lambda: b(HEAD + "#" + "x" * LONG + "\n" + FACES),
+    "longnumber.obj": lambda: b(HEAD.replace("vt 0.9 0.1", "vt 0.9" + "0" * LONG + " 0.1")
+                                + FACES),
+    "longface.obj": lambda: b(HEAD + "usemtl skin\nf 1/1 2/2 3/3" + " " * LONG
+                              + "\nusemtl lips\nf 1/1 3/3 4/4\n"),
+    "binary.obj": lambda: lcg(1, 64 * 1024),
+    "bmpasobj.obj": lambda: bmpbytes(33, 17),
+    # CLEAN compressed, as bytes: another zlib might compress it differently
+    "gzip.obj": lambda: bytes.fromhex(
+        "1f8b080000000000020353564854282e2c4d2c4ae52a53300041206d08a70dc1b401842e5130d0330461"
+        "08d3129569815060c1555a9c9a5b92a3509c9d99c795a660a86fa860a46fa460ac6f0c93c9c92c2886ca"
+        "0045154cf44db800c4d315898b000000"),
+    # -- faces and corners -------------------------------------------------
+    "face100000.obj": lambda: b(HEAD + face(100_000) + FACES),
+    "face32767.obj": lambda: b(HEAD + "usemtl skin\n" + face(32767) + "usemtl lips\n"
+                               + "f 1/1 3/3 4/4\n"),
+    "index0.obj": lambda: b(HEAD + "f 0/1 2/2 3/3\n"),
+    "indexbeyond.obj": lambda: b(HEAD + "f 1/1 2/2 5/3\n"),
+    "forwardref.obj": lambda: b("v 0 0 0\nvt 0 0\nf 1/1 2/1 3/1\nv 1 0 0\nv 1 1 0\n"),
+    "index2147483648.obj": lambda: b(HEAD + "f 1/1 2/2 2147483648/3\n"),
+    "index4294967297.obj": lambda: b(HEAD + "f 4294967297/1 2/2 3/3\n"),
+    "index99999999999.obj": lambda: b(HEAD + "f 1/1 99999999999/2 3/3\n"),
+    "indexmin64.obj": lambda: b(HEAD + "f 1/1 2/2 -9223372036854775808/3\n"),
+    "indexneg4294967295.obj": lambda: b(HEAD + "f 1/1 2/2 -4294967295/3\n"),
+    "texindexhuge.obj": lambda: b(HEAD + "usemtl skin\nf 1/1 2/99999999999 3/3\nusemtl lips\n"
+                                  "f 1/1 3/-9223372036854775808 4/4\n"),
+    "texindexone.obj": lambda: b(HEAD + "usemtl skin\nf 1/1 2/1 3/3\nusemtl lips\n"
+                                 "f 1/1 3/1 4/4\n"),
+    "slash3.obj": lambda: b(HEAD + "f /3 2/2 3/3\n"),
+    "slashslash.obj": lambda: b(HEAD + "usemtl skin\nf 1// 2// 3//\nusemtl lips\n"
+                                "f 1/1 3/3 4/4\n"),
+    "lipsonly.obj": lambda: b(HEAD + "usemtl lips\nf 1/1 3/3 4/4\n"),
+    "face1and2.obj": lambda: b(HEAD + "usemtl skin\nf 2/2\nf 1/1 3/3\nusemtl lips\n"
+                               "f 1/1 3/3 4/4\n"),
+    # what a mesh map draws for them: a point, and a line drawn both ways
+    "face1and2ref.obj": lambda: b(HEAD + "usemtl skin\nf 2/2 2/2 2/2\nf 1/1 3/3 3/3\n"
+                                  "usemtl lips\nf 1/1 3/3 4/4\n"),
+    "vtwonumbers.obj": lambda: b("# one\n\n\nv 1 2\n" + HEAD + FACES),
+    "novt.obj": lambda: b("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n"),
+    # -- numbers -----------------------------------------------------------
+    "nancoords.obj": lambda: b("v nan inf -inf\nv 1e999 -1e999 1\nv 1 1 0\nv 0 1 0\n"
+                               "vt 0.1 0.1\nvt nan 1e999\nvt 0.9 0.8\nvt 0.1 inf\n" + FACES),
+    "zerocoords.obj": lambda: b("v 0 0 0\nv 0 0 1\nv 1 1 0\nv 0 1 0\n"
+                                "vt 0.1 0.1\nvt 0 0\nvt 0.9 0.8\nvt 0.1 0\n" + FACES),
+    # -- names -------------------------------------------------------------
+    "longnames.obj": lambda: b(HEAD + "g " + NAME10K + "\nusemtl " + NAME10K + "\n"
+                               "f 1/1 2/2 3/3\nusemtl lips\nf 1/1 3/3 4/4\n"),
+    "materials40000.obj": lambda: manymaterials(40_000, True),
+    "materials40000faceless.obj": lambda: manymaterials(40_000, False),
+    "groups1m.obj": lambda: groups(1_000_000, 0),
+    "groups1mcycle.obj": lambda: groups(1_000_000, 30_000),
+    "groupsatlimit.obj": lambda: groupsatlimit(1_000_000),
+    # -- the figure file ---------------------------------------------------
+    "empty.cr2": lambda: b"",
+    "cronly.cr2": lambda: b(CLEANCR2.replace("\n", "\r")),
+    "materials256.cr2": lambda: cr2materials(255),
+    "materials257.cr2": lambda: cr2materials(256),
+    "kdnaninf.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor nan inf -1")),
+    "kdclamped.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 0 1 0")),
+    "kdhuge.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 1e999 -1e999 0.2")),
+    "kdhugeref.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 1 0 0.2")),
+    "kdtwonumbers.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 0.1 0.2")),
+    "white.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "")),
+    "longline.cr2": lambda: b("{\n#" + "y" * LONG + "\n" + CLEANCR2[2:]),
+    "longname.cr2": lambda: b(CLEANCR2.replace("material lips", "material " + NAME10K)),
+    "longnameref.cr2": lambda: b(CLEANCR2.replace("material lips", "material " + NAME10K[:63])),
+    "nulbytes.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 1\x000.5\x000.2 1")),
+    "binary.cr2": lambda: lcg(2, 64 * 1024),
+    "gzip.cr2": lambda: gzip.compress(b(CLEANCR2), mtime=0),
+}
+
+
+def write(directory, name):
+    path = os.path.join(directory, name)
+    if FIXTURES[name] is DIRECTORY:
+        os.mkdir(path)
+        return path
+    data = FIXTURES[name]()
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+if __name__ == "__main__":
+    for n in sys.argv[2:]:
+        write(sys.argv[1], n)

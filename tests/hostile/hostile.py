@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""Runs the hostile cases of cases.py against the batch command: the Linux
+uvpaint, or uvpaint.exe under Wine.
+
+    hostile.py list
+    hostile.py run CASE... --program PROG --work DIR [--wine --prefix DIR [--linux PROG]]
+
+Each case runs in its own folder under DIR, made afresh with its fixtures.
+Exits 0 when every case named gave its expected outcome, 1 (with the
+reasons) when one did not.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cases  # noqa: E402
+import fixtures  # noqa: E402
+
+SECONDS = 120  # per run of the program; the cases must finish in seconds
+
+
+class Failure(Exception):
+    pass
+
+
+class Program:
+    def __init__(self, args):
+        self.path = os.path.abspath(args.program)
+        self.wine = args.wine
+        self.linux = os.path.abspath(args.linux) if args.linux else None
+        self.env = dict(os.environ)
+        if args.wine:
+            # Batch runs open no window: no display is needed.
+            self.env.pop("DISPLAY", None)
+            self.env.update(WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
+                            WINEDLLOVERRIDES="mscoree,mshtml=")
+            # A wineserver that outlives each run, so the next run, and the
+            # next case, start in a fraction of a second rather than two or
+            # three; one already running is kept.
+            subprocess.run(["wineserver", "-p", "20"], env=self.env, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def run(self, argv, cwd, linux=False):
+        cmd = [self.linux] if linux else (["wine", self.path] if self.wine else [self.path])
+        cmd += argv
+        start = time.time()
+        # Files, not pipes: a Wine service started by the run inherits its
+        # handles and would hold a pipe open after the program has ended.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            try:
+                r = subprocess.run(cmd, cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=err, timeout=SECONDS)
+            except subprocess.TimeoutExpired:
+                raise Failure("no end after %d s: %s" % (SECONDS, " ".join(argv)))
+            out.seek(0)
+            err.seek(0)
+            return r.returncode, lines(out.read()), lines(err.read()), time.time() - start
+
+
+def lines(data):
+    # The Windows program writes text lines, with CR LF.
+    text = data.decode("latin-1").replace("\r\n", "\n")
+    return text.split("\n")[:-1] if text.endswith("\n") else text.split("\n") if text else []
+
+
+def short(s, n=160):
+    return s if len(s) <= n else s[:n] + "... (%d characters)" % len(s)
+
+
+def matchlines(what, got, want):
+    ok = len(got) == len(want)
+    for g, w in zip(got, want):
+        ok = ok and (re.fullmatch(w[3:], g) is not None if w.startswith("re:") else g == w)
+    if not ok:
+        raise Failure("%s:\n  expected %s\n  got      %s"
+                      % (what, [short(w) for w in want], [short(g) for g in got]))
+
+
+def checkbmp(path, side):
+    with open(path, "rb") as f:
+        data = f.read()
+    row = (3 * side + 3) & ~3
+    head = lambda at, n: int.from_bytes(data[at:at + n], "little")
+    if not (data[:2] == b"BM" and head(2, 4) == len(data) == 54 + row * side
+            and head(18, 4) == side and head(22, 4) == side and head(28, 2) == 24):
+        raise Failure("%s is no %d x %d 24-bit map (%d bytes)"
+                      % (os.path.basename(path), side, side, len(data)))
+
+
+def runcase(prog, c, work):
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    for name in c["files"]:
+        fixtures.write(work, name)
+    status, out, err, seconds = prog.run(c["args"], work)
+    # The status first: a crash or a sanitizer report explains odd lines.
+    if status != c["status"]:
+        raise Failure("exit status %d, expected %d; standard error:\n  %s"
+                      % (status, c["status"], "\n  ".join(short(l) for l in err[-20:])))
+    matchlines("standard error", err, c["err"])
+    matchlines("standard output", out, c["out"])
+    made = sorted(f for f in os.listdir(work) if f.lower().endswith(".bmp"))
+    if made != sorted(c["maps"]):
+        raise Failure("maps made: %s, expected %s" % ([short(m) for m in made],
+                                                     [short(m) for m in sorted(c["maps"])]))
+    for name, (kind, what) in sorted(c["maps"].items()):
+        path = os.path.join(work, name)
+        if kind == "bmp":
+            checkbmp(path, what)
+            continue
+        ref = os.path.join(work, "ref.bmp")
+        s, _, e, _ = prog.run(what, work)
+        if s != 0 or not os.path.exists(ref):
+            raise Failure("the reference run %s failed: %s" % (what, e))
+        with open(path, "rb") as f, open(ref, "rb") as g:
+            if f.read() != g.read():
+                raise Failure("%s differs from the map of the clean input (%s)"
+                              % (name, " ".join(what)))
+        os.remove(ref)
+    if prog.linux and c["maps"]:
+        # The Windows program's maps are byte for byte the Linux program's.
+        made = {}
+        for name in c["maps"]:
+            with open(os.path.join(work, name), "rb") as f:
+                made[name] = f.read()
+            os.remove(os.path.join(work, name))
+        s, _, e, _ = prog.run(c["args"], work, linux=True)
+        for name, data in sorted(made.items()):
+            path = os.path.join(work, name)
+            if s != c["status"] or not os.path.exists(path):
+                raise Failure("the Linux program made no %s: %s" % (name, e))
+            with open(path, "rb") as f:
+                if f.read() != data:
+                    raise Failure("%s differs from the Linux program's" % name)
+    return seconds
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("command", choices=["list", "run"])
+    p.add_argument("case", nargs="*")
+    p.add_argument("--program")
+    p.add_argument("--work")
+    p.add_argument("--wine", action="store_true")
+    p.add_argument("--prefix")
+    p.add_argument("--linux", help="with --wine: the Linux program, whose maps must be the same")
+    args = p.parse_args()
+    if args.command == "list":
+        print(";".join(c["name"] for c in cases.CASES))
+        return 0
+    if not args.program or not args.work or (args.wine and not args.prefix):
+        p.error("run needs --program, --work, and --prefix with --wine")
+    prog = Program(args)
+    failed = 0
+    for name in args.case:
+        if name not in cases.BYNAME:
+            print("%s: no such case" % name)
+            failed += 1
+            continue
+        try:
+            seconds = runcase(prog, cases.BYNAME[name], os.path.join(args.work, name))
+            print("%s: passed (%.1f s)" % (name, seconds))
+        except Failure as f:
+            print("%s: FAILED: %s" % (name, f))
+            failed += 1
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
