@@ -9,6 +9,7 @@
 #include "job/output.h"
 #include "job/paint.h"
 #include "job/state.h"
+#include "shell/bigmem.h"
 
 char file[PATHSIZE];
 mesh* OB;
@@ -126,7 +127,7 @@ bool run(window wn, TextureJob* T, jobreport* rep)
         T->n = asksize(wn);
     }
 
-    used = (unsigned char*)std::malloc((size_t)T->n * (size_t)T->n);
+    used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n);
     if (!used) return tocleanup(nullptr, "out of memory", "");
     SetTitle(wn, "reading .OBJ file");
     OB = (mesh*)std::malloc(sizeof(mesh));

@@ -79,9 +79,10 @@ int writefile(const char* f, const image& I)
         return warn(nullptr, "I can't open this file", f);
     }
     bool ok = put(o, head, start) && put(o, I.P, pixels);
-    // The bytes must be on the disk before the old map goes; a full disk
-    // often shows only when they are flushed.
-    ok = ok && syncfile(o);
+    // Replacing a map, the new bytes must be on the disk before the old map
+    // goes. A new map has nothing to lose and skips the wait (fclose still
+    // flushes, where a full disk shows).
+    ok = ok && (kind == TARGET_NONE || syncfile(o));
     ok = std::fclose(o) == 0 && ok;
     ok = !fails() && ok;
     ok = ok && !fails() && replacefile(t, real);

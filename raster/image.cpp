@@ -1,4 +1,5 @@
 #include "raster/image.h"
+#include "shell/bigmem.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -72,7 +73,7 @@ unsigned char* image::makeP()
     // At most 98304 * 32768 + 7 bytes: fits 32 bits, but not always the heap.
     uint64_t n = (uint64_t)LL * (uint64_t)Y + 7;
     if (n > SIZE_MAX) return P = nullptr;
-    P = (unsigned char*)std::malloc((size_t)n);
+    P = (unsigned char*)bigmem_alloc((size_t)n);  // the owner clears it all before painting
     if (!P) return nullptr;
     // Fill bytes go to the file: keep them 0 so a map always gives the same
     // bytes. The pixels themselves are the owner's to clear.

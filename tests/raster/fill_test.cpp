@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "raster/fill_plain.h"
 #include "raster/image.h"
 
 namespace {
@@ -106,23 +107,26 @@ void expectsame(const canvas& A, const canvas& B)
     ASSERT_TRUE(A.flags == B.flags);
 }
 
-// A canvas and its reference twin, both starting from the same noise in
-// pixels, row fill, spare bytes and flags (0 to 3), painted with triangles
-// in turn; any byte that differs fails.
+// A canvas, its reference twin and one for the plain painter, all starting
+// from the same noise in pixels, row fill, spare bytes and flags (0 to 3),
+// painted with triangles in turn; any byte that differs fails.
 struct twins {
-    canvas C, R;
+    canvas C, R, Q;
 
-    twins(int w, int h, std::mt19937& rng) : C(w, h), R(w, h)
+    twins(int w, int h, std::mt19937& rng) : C(w, h), R(w, h), Q(w, h)
     {
         for (size_t k = 0; k < C.I.pixelbytes() + 7; k++) C.I.P[k] = (unsigned char)rng();
         for (auto& f : C.flags) f = (unsigned char)(rng() & 3);
-        std::memcpy(R.I.P, C.I.P, C.I.pixelbytes() + 7);
-        R.flags = C.flags;
+        for (canvas* T : {&R, &Q}) {
+            std::memcpy(T->I.P, C.I.P, C.I.pixelbytes() + 7);
+            T->flags = C.flags;
+        }
     }
     void paint(const xy& a, const xy& b, const xy& c, pal3 col)
     {
         tri(C, a, b, c, col);
         reftri(R.I, R.flags.data(), a, b, c, col);
+        fillplain(&Q.I, Q.flags.data(), a, b, c, col);
     }
     // Compares after each triangle on small canvases, at the end on big ones.
     void paintall(const std::vector<xy>& p, std::mt19937& rng, bool each)
@@ -133,10 +137,15 @@ struct twins {
                 SCOPED_TRACE(testing::Message() << "triangle " << k / 3 << ": (" << p[k].x << ", " << p[k].y
                                                 << ") (" << p[k + 1].x << ", " << p[k + 1].y << ") (" << p[k + 2].x
                                                 << ", " << p[k + 2].y << ") on " << (int)C.I.X << "x" << (int)C.I.Y);
-                expectsame(C, R);
+                same();
             }
         }
+        same();
+    }
+    void same() const
+    {
         expectsame(C, R);
+        expectsame(Q, R);  // the plain painter, on its own
     }
 };
 
@@ -479,22 +488,48 @@ TEST(Fill, PaintingSetsItsPixelsAndFlagsAndNothingElse)
     EXPECT_TRUE(std::equal(C.flags.end() - GUARD, C.flags.end(), flagsbefore.end() - GUARD));
 }
 
+// Spans of every length from every column, clipped or not, by both
+// painters: the short ones are written in overlapping pieces that must
+// neither miss a pixel nor touch one past the span.
 TEST(Fill, RandomSpansMatchTheRule)
 {
     std::mt19937 rng(17);
-    std::uniform_real_distribution<double> x(-30, 60);
+    std::uniform_real_distribution<double> x(-30, 60), frac(0, 1);
     std::uniform_int_distribution<int> y(-2, 12), whole(-3, 50);
     const double far[] = {1e300, -1e300, std::numeric_limits<double>::infinity(), std::nan("")};
-    for (int w : {1, 7, 8, 9, 33}) {
+    for (int w : {1, 7, 8, 9, 33, 64}) {
         twins T(w, 10, rng);
         for (int n = 0; n < 4000; n++) {
             double x1 = n % 3 ? x(rng) : whole(rng), x2 = n % 5 ? x(rng) : whole(rng);
             if (n % 97 == 0) x1 = far[n % 4];
+            if (n % 4 == 1) x2 = x1 + n % 23 - frac(rng);  // lengths 0 to 22 everywhere
             const int row = y(rng);
             span(T.C, x1, x2, row, COL);
             refspan(T.R.I, T.R.flags.data(), x1, x2, row, COL);
+            spanplain(&T.Q.I, T.Q.flags.data(), x1, x2, row, COL);
         }
-        expectsame(T.C, T.R);
+        T.same();
+    }
+}
+
+// Corners nearly in a line: the two crossings of a row come within a hair
+// of each other, and rounding may put them the other way round.
+TEST(Fill, SliversMatchTheRule)
+{
+    std::mt19937 rng(271828);
+    std::uniform_real_distribution<double> unit(-0.1, 1.1), along(-0.2, 1.2);
+    const double off[] = {0, 1e-9, -1e-9, 1e-7, -1e-7, 1e-5, -1e-5, 0x1p-20, -0x1p-20, 1e-3};
+    for (int w : {40, 97}) {
+        twins T(w, 53, rng);
+        std::vector<xy> p;
+        for (int t = 0; t < 6000; t++) {
+            const double ax = unit(rng), ay = unit(rng), cx = unit(rng), cy = unit(rng), k = along(rng);
+            p.push_back(xy(ax, ay));
+            p.push_back(xy(ax + k * (cx - ax) + off[t % 10], ay + k * (cy - ay) - off[(t / 10) % 10]));
+            p.push_back(xy(cx, cy));
+        }
+        T.paintall(p, rng, true);
+        if (HasFatalFailure()) return;
     }
 }
 
