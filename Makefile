@@ -1,15 +1,20 @@
 # Wraps CMake. `make demo` and `make test` install what they need first.
 BUILD    ?= build
 WINBUILD ?= build-win
+SANBUILD ?= build-san
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 NEED      = sh cmake/need-packages.sh
 
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
-             g++-mingw-w64-i686 wine wine32:i386 python3
+             g++-mingw-w64-i686 wine wine32:i386 python3 \
+             clang libclang-rt-14-dev
 BENCH_PKGS = $(BUILD_PKGS) python3
+FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
+FUZZBUILD    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test windows bench clean
+.PHONY: all build demo test test-sanitize windows bench clean fuzz
 
 all: build
 
@@ -32,6 +37,23 @@ test:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=ON -DUVPAINT_WINDOWS_EXE=$(abspath $(WINBUILD))/shell/uvpaint.exe
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-sanitize
+	$(MAKE) fuzz
+
+# Every Linux test again, built with AddressSanitizer, LeakSanitizer and
+# UBSan: any error they find stops the program and fails its test. The Wine
+# tests need the Windows program and run in `make test` only. The job handles
+# a refused allocation itself, so the allocator returns null.
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1 \
+          LSAN_OPTIONS=suppressions=$(abspath tests/sanitize/lsan.supp):print_suppressions=0 \
+          UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+test-sanitize:
+	@$(NEED) $(TEST_PKGS)
+	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g" \
+	      "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g" -DUVPAINT_TESTS=ON -DUVPAINT_SANITIZE=ON -DUVPAINT_WINDOWS_EXE=
+	cmake --build $(SANBUILD) -j $(JOBS)
+	cd $(SANBUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
 
 bench:
 	@$(NEED) $(BENCH_PKGS)
@@ -39,5 +61,13 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target uvbench
 	sh bench/run.sh $(BUILD)
 
+# libFuzzer with AddressSanitizer and UBSan: each target for FUZZ_SECONDS.
+fuzz:
+	@$(NEED) $(FUZZ_PKGS)
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVPAINT_TESTS=OFF -DUVPAINT_FUZZ=ON
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_obj fuzz_cr2 fuzz_run
+	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
+
 clean:
-	rm -rf $(BUILD) $(WINBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD)

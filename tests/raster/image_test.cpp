@@ -4,6 +4,8 @@
 
 #include "raster/image.h"
 
+// image is byte-packed: checks take its fields as +I.X, a copy, since a
+// reference to a misaligned field is undefined.
 namespace {
 // The 16 standard colours as red, green, blue.
 const int standard[16][3] = {
@@ -26,15 +28,15 @@ TEST(Image, NewImageIsEmptyWithStandardColours)
 {
     image I;
     EXPECT_EQ(I.P, nullptr);
-    EXPECT_EQ(I.X, 0);
-    EXPECT_EQ(I.Y, 0);
-    EXPECT_EQ(I.bpp, 1);
-    EXPECT_EQ(I.rbpp, 1);
-    EXPECT_EQ(I.ncolors, 2);
-    EXPECT_EQ(I.ncolorimportant, 2);
-    EXPECT_EQ(I.LL, 0);
-    EXPECT_EQ(I.size, 40);
-    EXPECT_EQ(I.planes, 1);
+    EXPECT_EQ(+I.X, 0);
+    EXPECT_EQ(+I.Y, 0);
+    EXPECT_EQ(+I.bpp, 1);
+    EXPECT_EQ(+I.rbpp, 1);
+    EXPECT_EQ(+I.ncolors, 2);
+    EXPECT_EQ(+I.ncolorimportant, 2);
+    EXPECT_EQ(+I.LL, 0);
+    EXPECT_EQ(+I.size, 40);
+    EXPECT_EQ(+I.planes, 1);
     expectentry(I.bkgd, 255, 255, 255, 255);
     expectentry(I.frgd, 255, 255, 255, 255);
     for (int i = 0; i < 16; i++) {
@@ -63,20 +65,20 @@ TEST(Image, ResetSetsHeaderAndRowLength)
         unsigned char* p = I.reset(c.x, c.y, c.bpp, c.rbpp);
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(p, I.P);
-        EXPECT_EQ(I.X, c.x);
-        EXPECT_EQ(I.Y, c.y);
-        EXPECT_EQ(I.bpp, c.bpp);
-        EXPECT_EQ(I.rbpp, c.rbppafter);
-        EXPECT_EQ(I.LL, c.LL);
+        EXPECT_EQ(+I.X, c.x);
+        EXPECT_EQ(+I.Y, c.y);
+        EXPECT_EQ(+I.bpp, c.bpp);
+        EXPECT_EQ(+I.rbpp, c.rbppafter);
+        EXPECT_EQ(+I.LL, c.LL);
         EXPECT_EQ(I.pixelbytes(), (size_t)c.LL * c.y);
-        EXPECT_EQ(I.ncolors, c.ncolors);
-        EXPECT_EQ(I.ncolorimportant, c.ncolors);
-        EXPECT_EQ(I.size, 40);
-        EXPECT_EQ(I.planes, 1);
-        EXPECT_EQ(I.compression, 0);
-        EXPECT_EQ(I.imagesize, 0);
-        EXPECT_EQ(I.XDPM, 12000);
-        EXPECT_EQ(I.YDPM, 12000);
+        EXPECT_EQ(+I.ncolors, c.ncolors);
+        EXPECT_EQ(+I.ncolorimportant, c.ncolors);
+        EXPECT_EQ(+I.size, 40);
+        EXPECT_EQ(+I.planes, 1);
+        EXPECT_EQ(+I.compression, 0);
+        EXPECT_EQ(+I.imagesize, 0);
+        EXPECT_EQ(+I.XDPM, 12000);
+        EXPECT_EQ(+I.YDPM, 12000);
         expectentry(I.bkgd, 255, 255, 255, 255);
         expectentry(I.pal[15], 255, 255, 255, 0);
         // The whole block, spare bytes included, must be ours to touch.
@@ -90,15 +92,15 @@ TEST(Image, SizesWithoutPixelsGiveNoBlock)
 {
     image I;
     EXPECT_EQ(I.reset(0, 100, 24, -1), nullptr);
-    EXPECT_EQ(I.Y, 100);
-    EXPECT_EQ(I.ncolors, 0);
+    EXPECT_EQ(+I.Y, 100);
+    EXPECT_EQ(+I.ncolors, 0);
     EXPECT_EQ(I.pixelbytes(), 0u);
     EXPECT_EQ(I.reset(100, -1, 24, -1), nullptr);
-    EXPECT_EQ(I.X, 100);
-    EXPECT_EQ(I.Y, -1);
-    EXPECT_EQ(I.LL, 300);
+    EXPECT_EQ(+I.X, 100);
+    EXPECT_EQ(+I.Y, -1);
+    EXPECT_EQ(+I.LL, 300);
     EXPECT_EQ(I.pixelbytes(), 0u);
-    EXPECT_EQ(I.XDPM, 12000);
+    EXPECT_EQ(+I.XDPM, 12000);
 }
 
 TEST(Image, SidesAboveMaxsideAreRefused)
@@ -119,7 +121,7 @@ TEST(Image, LargestSideNeedsNoWideningByTheCaller)
 {
     image I;
     unsigned char* p = I.reset(MAXSIDE, MAXSIDE, 24, -1);
-    EXPECT_EQ(I.LL, 98304);
+    EXPECT_EQ(+I.LL, 98304);
     EXPECT_EQ((unsigned long long)I.pixelbytes(), 3221225472ull);
     if (p) {  // 3 GiB: the heap may refuse it, and then P is simply null
         EXPECT_EQ((unsigned char*)I.Row(0), p + (size_t)32767 * 98304);
