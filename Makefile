@@ -70,4 +70,4 @@ fuzz:
 	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD) $(FUZZBUILD)

@@ -129,6 +129,10 @@ while [ $r -lt "$runs" ]; do
         timed "$name:-:wc" wc -l "$obj"
         timed "$name:-:start" "$uvpaint" --version
         for n in $sizes; do
+            # A new map, then the same map replaced (synced before the rename).
+            rm -f "$data/out/batch_$n.bmp"
+            timed "$name:$n:new" "$uvpaint" --obj "$obj" --cr2 "$data/$name.cr2" \
+                --out "$data/out/batch_$n.bmp" --size "$n"
             timed "$name:$n:run" "$uvpaint" --obj "$obj" --cr2 "$data/$name.cr2" \
                 --out "$data/out/batch_$n.bmp" --size "$n" --overwrite
         done
@@ -163,7 +167,8 @@ awk -v target=0.18 '
         for (i = 1; i <= nk; i++) {
             k = order[i]; split(k, p, ":")
             what = p[3] == "cat" ? "cat FILE > /dev/null" : p[3] == "wc" ? "wc -l FILE" : \
-                   p[3] == "start" ? "uvpaint --version" : "uvpaint, coloured map"
+                   p[3] == "start" ? "uvpaint --version" : \
+                   p[3] == "new" ? "uvpaint, new coloured map" : "uvpaint, map replaced"
             b = budget[p[1] ":" p[2]]
             bm = b ? sprintf("%.1f", b / 1e6) : ""
             xb = b ? sprintf("%.2f", kb[k] * 1024 / b) : ""

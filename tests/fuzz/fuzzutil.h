@@ -1,0 +1,23 @@
+// What the fuzz targets share: a private temporary folder per process, the
+// fuzzer's bytes written to a file there, and prompts that answer nothing
+// and show nothing.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The process's temporary folder, made on first use and removed at exit.
+const std::string& fuzzdir();
+// Writes n bytes to name in fuzzdir(); returns the full path. Aborts when
+// the file cannot be written: a full disk must not look like a finding.
+std::string putfile(const char* name, const uint8_t* data, size_t n);
+// The names of the files in fuzzdir(), sorted.
+std::vector<std::string> listdir();
+// Empties fuzzdir().
+void cleardir();
+// Installs prompts that answer no / cancel and show nothing; counts boxes.
+void silentprompts();
+extern int boxesshown;
+// Stops the process with a message: the finding of a check.
+[[noreturn]] void fail(const char* fmt, ...);
