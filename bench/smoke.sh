@@ -48,7 +48,7 @@ for s in "cat FILE (process)" "wc -l FILE (process)" "pre-count (countOBJ)" "rea
 done
 for m in 16 64; do
     for s in "paint filled" "margin + white edges" "invert" "write BMP" "paint outline (mesh map)" \
-             "margin + white, islands" "uvpaint, coloured map"; do
+             "margin + white, islands" "uvpaint, new coloured map" "uvpaint, map replaced"; do
         echo "$out" | grep -q "^sphere_5k  *$m  $s  *$n " || fail "no row: $s at $m"
     done
     echo "$out" | grep -q "^# sphere_5k at $m: painted 9[0-9]\.[0-9] %" || fail "less than 90 % painted at $m"
