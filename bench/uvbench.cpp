@@ -22,6 +22,7 @@
 #include "job/paint.h"
 #include "job/state.h"
 #include "raster/bmp.h"
+#include "shell/bigmem.h"
 
 namespace {
 
@@ -253,7 +254,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
     static TextureJob T;
     startjob(&T);
     T.n = n;
-    used = (unsigned char*)std::malloc((size_t)n * (size_t)n);
+    used = (unsigned char*)bigmem_alloc((size_t)n * (size_t)n);  // as the job has them
     size_t worksize = finishworksize(n);
     void* work = std::malloc(worksize ? worksize : 1);
     if (!used || !work || !setupmap(&T)) {
