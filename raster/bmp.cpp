@@ -62,18 +62,10 @@ int writefile(const char* f, const image& I)
     char* real = nullptr;
     const int kind = examinetarget(f, &real);
     if (kind == TARGET_REFUSED) return warn(nullptr, "I can't open this file", f);
-    if (kind == TARGET_INPLACE) {
-        // A device or pipe takes the bytes as they come; there is no file
-        // to keep, and renaming over the node would destroy it.
-        FILE* o = std::fopen(f, "wb");
-        if (!o) return warn(nullptr, "I can't open this file", f);
-        bool ok = put(o, head, start) && put(o, I.P, pixels);
-        ok = std::fclose(o) == 0 && ok;
-        ok = !fails() && ok;
-        return ok ? 1 : warn(nullptr, "I can't write this file", f);
-    }
+    // A device or pipe takes the bytes as they come: there is no file to
+    // keep, and renaming over the node would destroy it.
     char* t = nullptr;
-    FILE* o = opentemp(real, &t);
+    FILE* o = kind == TARGET_INPLACE ? std::fopen(f, "wb") : opentemp(real, &t);
     if (!o) {
         std::free(real);
         return warn(nullptr, "I can't open this file", f);
@@ -82,11 +74,13 @@ int writefile(const char* f, const image& I)
     // Replacing a map, the new bytes must be on the disk before the old map
     // goes. A new map has nothing to lose and skips the wait (fclose still
     // flushes, where a full disk shows).
-    ok = ok && (kind == TARGET_NONE || syncfile(o));
+    ok = ok && (kind != TARGET_FILE || syncfile(o));
     ok = std::fclose(o) == 0 && ok;
     ok = !fails() && ok;
-    ok = ok && !fails() && replacefile(t, real);
-    if (!ok) std::remove(t);
+    if (t) {
+        ok = ok && !fails() && replacefile(t, real);
+        if (!ok) std::remove(t);
+    }
     std::free(t);
     std::free(real);
     return ok ? 1 : warn(nullptr, "I can't write this file", f);
