@@ -1,6 +1,13 @@
 #include "job/paint.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
+
+int paint_bands = 0;
 
 namespace {
 
@@ -27,6 +34,120 @@ void tick(progress* p, int i)
     p->next = i + p->step;
 }
 
+// Painting runs on one thread per core, each on its own band of rows and
+// taking every face in file order, so that a pixel several faces cover
+// keeps the colour of the last, as on one thread. Faces come in blocks
+// whose row ranges are found first, so a band passes over the blocks that
+// lie outside it without looking at their faces.
+const int MAXBANDS = 8;
+const int MINFACES = 20000;  // below this a thread costs more than it saves
+const int MINROWS = 64;      // rows per band at least, unless the test hook says
+const int BLOCK = 256;       // faces per block
+
+// Scaled v (v x n in float, as the painting scales it) of a block's corners
+// on the map; lo > hi: none. A NaN makes the range everything.
+struct rowrange {
+    float lo, hi;
+};
+
+int bandcount(const TextureJob* T, const mesh* m)
+{
+    int n = (int)std::thread::hardware_concurrency();
+    if (n > T->n / MINROWS) n = T->n / MINROWS;
+    if (m->nf < MINFACES) n = 1;
+    if (paint_bands > 0) n = paint_bands < T->n ? paint_bands : T->n;
+    if (n > MAXBANDS) n = MAXBANDS;
+    return n < 1 ? 1 : n;
+}
+
+// Runs work(k) for k = 0 to n - 1, each on its own thread, k = 0 on this
+// one; a part whose thread cannot be started runs here afterwards.
+template <class F>
+void onthreads(int n, F work)
+{
+    std::thread t[MAXBANDS];
+    for (int k = 1; k < n; k++) {
+        try {
+            t[k] = std::thread(work, k);
+        } catch (const std::system_error&) {
+        }
+    }
+    work(0);
+    for (int k = 1; k < n; k++) {
+        if (t[k].joinable()) t[k].join();
+        else work(k);
+    }
+}
+
+void findrows(const TextureJob* T, const mesh* m, int block, rowrange* r)
+{
+    float lo = INFINITY, hi = -INFINITY;
+    bool nan = false;
+    const int end = std::min(m->nf, (block + 1) * BLOCK);
+    for (int i = block * BLOCK; i < end; i++) {
+        const Face& f = m->fac[i];
+        if (!onmap(T, f)) continue;
+        for (int k = 0; k < f.n; k++) {
+            const xy* t = f.q[k].t;
+            if (!t) continue;
+            nan |= t->y != t->y;
+            lo = std::min(lo, t->y);
+            hi = std::max(hi, t->y);
+        }
+    }
+    const float n = (float)T->n;
+    *r = nan ? rowrange{-INFINITY, INFINITY} : lo > hi ? rowrange{INFINITY, -INFINITY} : rowrange{lo * n, hi * n};
+}
+
+// Cuts rows 0 to n - 1 into nb bands, cut[b] to cut[b + 1] - 1, holding
+// about as many blocks each, judged by the middles of their row ranges.
+void cutbands(int n, const rowrange* r, int nblocks, int nb, int* cut)
+{
+    cut[0] = 0;
+    cut[nb] = n;
+    float* mid = (float*)std::malloc((size_t)nblocks * sizeof(float));
+    int ns = 0;
+    for (int i = 0; mid && i < nblocks; i++)
+        if (r[i].lo <= r[i].hi) mid[ns++] = std::max(-1.0f, std::min((float)n, (r[i].lo + r[i].hi) / 2));
+    if (ns) std::sort(mid, mid + ns);
+    const int least = n / nb / 4 + 1;  // every band keeps a share of the rows
+    for (int b = 1; b < nb; b++) {
+        int c = ns ? (int)std::ceil(mid[(size_t)ns * b / nb]) : (int)((long long)n * b / nb);
+        if (c < cut[b - 1] + least) c = cut[b - 1] + least;
+        if (c > n - (nb - b) * least) c = n - (nb - b) * least;
+        cut[b] = c;
+    }
+    std::free(mid);
+}
+
+// Paints the faces of map M with paint(first, end, from, to, p): faces
+// first to end - 1, rows from to `to` only, ticking p when not null. The
+// marks of a face lie within `reach` rows of its scaled corners, give or
+// take the rounding of their float scaling, which is allowed for.
+template <class F>
+void inbands(const TextureJob* T, const mesh* m, progress* p, float reach, F paint)
+{
+    const int nb = bandcount(T, m), nblocks = (m->nf + BLOCK - 1) / BLOCK;
+    rowrange* r = nb > 1 ? (rowrange*)std::malloc((size_t)nblocks * sizeof(rowrange)) : nullptr;
+    if (!r) {  // one band, or no room to share the work out
+        paint(0, m->nf, 0, T->n - 1, p);
+        return;
+    }
+    onthreads(nb, [=](int k) {
+        for (int i = nblocks * k / nb; i < nblocks * (k + 1) / nb; i++) findrows(T, m, i, &r[i]);
+    });
+    int cut[MAXBANDS + 1];
+    cutbands(T->n, r, nblocks, nb, cut);
+    onthreads(nb, [=](int k) {
+        const int from = cut[k], to = cut[k + 1] - 1;
+        for (int i = 0; i < nblocks; i++)
+            if (!(r[i].hi + (reach + std::fabs(r[i].hi) * 0x1p-20f) < (float)from ||
+                  r[i].lo - (reach + std::fabs(r[i].lo) * 0x1p-20f) > (float)to))
+                paint(i * BLOCK, std::min(m->nf, (i + 1) * BLOCK), from, to, k ? nullptr : p);
+    });
+    std::free(r);
+}
+
 }  // namespace
 
 bool setupmap(TextureJob* T)
@@ -36,9 +157,22 @@ bool setupmap(TextureJob* T)
 
 void clearmap(TextureJob* T)
 {
+    // A big map is cleared by all cores, each its own rows: the first touch
+    // of new pages costs more than the zeros.
+    const int n = T->n;
+    int nb = (int)std::thread::hardware_concurrency();
+    if (nb > MAXBANDS) nb = MAXBANDS;
+    if (nb < 1 || n < 1024) nb = 1;
     image& J = T->J;
-    for (int y = 0; y < T->n; y++) std::memset((void*)J.Row(y), 0, (size_t)T->n * sizeof(pal3));
-    std::memset(used, 0, (size_t)T->n * (size_t)T->n);
+    unsigned char* flags = used;
+    onthreads(nb, [=, &J](int k) {
+        const int y0 = (int)((long long)n * k / nb), y1 = (int)((long long)n * (k + 1) / nb);
+        if (y0 == y1) return;
+        // Rows are stored bottom-up and whole: y1 - 1 comes first. Their
+        // fill bytes are 0 already and stay so.
+        std::memset((void*)J.Row(y1 - 1), 0, (size_t)(y1 - y0) * (size_t)J.LL);
+        std::memset(flags + (size_t)y0 * (size_t)n, 0, (size_t)(y1 - y0) * (size_t)n);
+    });
 }
 
 bool onmap(const TextureJob* T, const Face& f)
@@ -50,13 +184,16 @@ void paintfilled(window wn, TextureJob* T, const mesh* m)
 {
     SetTitle(wn, "making texture map");
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
-    for (int i = 0; i < m->nf; i++) {
-        tick(&p, i);
-        const Face& f = m->fac[i];
-        if (!onmap(T, f)) continue;
-        pal3 col = m->mat[f.mat].col;
-        for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col);
-    }
+    // A triangle paints rows ceil(top corner) to floor(bottom corner).
+    inbands(T, m, &p, 0, [=](int first, int end, int from, int to, progress* tk) {
+        for (int i = first; i < end; i++) {
+            if (tk) tick(tk, i);
+            const Face& f = m->fac[i];
+            if (!onmap(T, f)) continue;
+            pal3 col = m->mat[f.mat].col;
+            for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, from, to);
+        }
+    });
     Progress(wn, 100);
 }
 
@@ -64,21 +201,26 @@ void paintoutline(window wn, TextureJob* T, const mesh* m)
 {
     SetTitle(wn, "making texture map");
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
-    for (int i = 0; i < m->nf; i++) {
-        tick(&p, i);
-        const Face& f = m->fac[i];
-        if (!onmap(T, f)) continue;
-        for (int k = 0; k < f.n; k++) {
-            const xy* u = f.q[k == 0 ? f.n - 1 : k - 1].t;
-            const xy* v = f.q[k].t;
-            if (u && v) drawedge(&T->J, T->n, *u, *v, T->white);
+    // Edges are drawn from corners scaled in double and cut to whole pixels.
+    inbands(T, m, &p, 2, [=](int first, int end, int from, int to, progress* tk) {
+        for (int i = first; i < end; i++) {
+            if (tk) tick(tk, i);
+            const Face& f = m->fac[i];
+            if (!onmap(T, f)) continue;
+            for (int k = 0; k < f.n; k++) {
+                const xy* u = f.q[k == 0 ? f.n - 1 : k - 1].t;
+                const xy* v = f.q[k].t;
+                if (u && v) drawedge(&T->J, T->n, *u, *v, T->white, from, to);
+            }
         }
-    }
+    });
     Progress(wn, 100);
 }
 
-void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour)
+void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour, int from, int to)
 {
+    if (from < 0) from = 0;
+    if (to > n - 1) to = n - 1;
     const xy* s = &s0;
     const xy* t = &t0;
     if (s->y > t->y) {  // run downwards; equal v keeps the order
@@ -91,12 +233,14 @@ void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour)
     long long dx = tx - sx, dy = ty - sy;
     if (dy * dy >= dx * dx) {  // steep, a single point included
         double r = (dx == 0 && dy == 0) ? 1 : (double)dx / (double)dy;
-        long long last = ty < n - 1 ? ty : n - 1;
-        for (long long i = sy > 0 ? sy : 0; i <= last; i++) {
+        long long last = ty < to ? ty : to;
+        for (long long i = sy > from ? sy : from; i <= last; i++) {
             double w = (double)(i - sy) * r + (double)sx;
             if (w >= 0 && w < n) J->Row((int)i)[(int)w] = colour;
         }
     } else {
+        // Rows stay within one of sy to ty: none of the band, no walk.
+        if (ty + 1 < from || sy - 1 > to) return;
         if (sx > tx) {  // run rightwards
             long long ox = sx;
             sx = tx;
@@ -109,7 +253,7 @@ void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour)
         long long last = tx < n - 1 ? tx : n - 1;
         for (long long i = sx > 0 ? sx : 0; i <= last; i++) {
             double w = (double)(i - sx) * r + (double)sy;
-            if (w >= 0 && w < n) J->Row((int)w)[(int)i] = colour;
+            if (w >= from && w < to + 1) J->Row((int)w)[(int)i] = colour;
         }
     }
 }

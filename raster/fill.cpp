@@ -154,7 +154,7 @@ inline void order(__m128& p, __m128& q)
 // ceils are equal and the rule paints nothing either (no whole number lies
 // between them, or the row would have gone to the plain painter), or lane
 // 0's is the greater, and the row goes to the plain painter.
-void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col)
+void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int from, int to)
 {
     if (!A || !B || !C || !P) return;
     assert(bpp == 24 && used);
@@ -175,7 +175,7 @@ void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col)
     if (cy == ay) return;
     const __m128 abs = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
     const __m128 inside = _mm_cmple_ps(_mm_max_ps(_mm_and_ps(xs, abs), _mm_and_ps(ys, abs)), _mm_set1_ps(NEAR));
-    if (_mm_movemask_ps(inside) != 15) return fillplain(this, used, *A, *B, *C, col);
+    if (_mm_movemask_ps(inside) != 15) return fillplain(this, used, *A, *B, *C, col, from, to);
 
     // ceil and floor of ay, by, cy at once, exact within 2^18: truncated,
     // then moved by one where the truncation went the wrong way.
@@ -185,8 +185,9 @@ void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col)
     const __m128i floors = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(back, ys)));
     const int H = Y;
     int top = _mm_cvtsi128_si32(ceils), bottom = _mm_cvtsi128_si32(_mm_shuffle_epi32(floors, 2));
-    if (top < 0) top = 0;
-    if (bottom > H - 1) bottom = H - 1;
+    const int rowfirst = from > 0 ? from : 0, rowlast = to < H - 1 ? to : H - 1;
+    if (top < rowfirst) top = rowfirst;
+    if (bottom > rowlast) bottom = rowlast;
     if (top > bottom) return;  // between two rows, or off the image
     // Row b.y, when whole, belongs to both parts.
     int upper = by != ay ? _mm_cvtsi128_si32(_mm_shuffle_epi32(floors, 1)) : top - 1;
@@ -259,10 +260,10 @@ void image::horizline(double x1, double x2, int y, pal3 col)
 
 #else  // no SSE2: the plain painter
 
-void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col)
+void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int from, int to)
 {
     if (!A || !B || !C || !P) return;
-    fillplain(this, used, *A, *B, *C, col);
+    fillplain(this, used, *A, *B, *C, col, from, to);
 }
 
 void image::horizline(double x1, double x2, int y, pal3 col)

@@ -71,17 +71,22 @@ struct sorted {
 };
 }
 
-void fillplain(image* I, unsigned char* flags, xy A, xy B, xy C, pal3 col)
+void fillplain(image* I, unsigned char* flags, xy A, xy B, xy C, pal3 col, int from, int to)
 {
     const sorted k(I, A, B, C);
     if (k.cy == k.ay) return;
     // A NaN would make the row walk meaningless; nothing to paint then.
     if (std::isnan(k.ay) || std::isnan(k.by) || std::isnan(k.cy)) return;
     const int H = I->Y;
-    if (k.by != k.ay)
-        for (int y = ceilcut(k.ay, H), upper = floorcut(k.by, H); y <= upper; y++) k.row(I, flags, y, false, col);
-    if (k.cy != k.by)
-        for (int y = ceilcut(k.by, H), bottom = floorcut(k.cy, H); y <= bottom; y++) k.row(I, flags, y, true, col);
+    if (from < 0) from = 0;
+    if (to > H - 1) to = H - 1;
+    auto part = [&](int y, int last, bool below) {
+        if (y < from) y = from;
+        if (last > to) last = to;
+        for (; y <= last; y++) k.row(I, flags, y, below, col);
+    };
+    if (k.by != k.ay) part(ceilcut(k.ay, H), floorcut(k.by, H), false);
+    if (k.cy != k.by) part(ceilcut(k.by, H), floorcut(k.cy, H), true);
 }
 
 void rowplain(image* I, unsigned char* flags, xy A, xy B, xy C, int y, bool below, pal3 col)

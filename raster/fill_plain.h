@@ -13,8 +13,9 @@
 #endif
 
 // Fills the triangle A, B, C (texture units) of the 24-bit image I with
-// col, setting flags[y * X + i] to 1 for each pixel painted.
-void fillplain(image* I, unsigned char* flags, xy A, xy B, xy C, pal3 col);
+// col, setting flags[y * X + i] to 1 for each pixel painted; rows from to
+// `to` only.
+void fillplain(image* I, unsigned char* flags, xy A, xy B, xy C, pal3 col, int from = 0, int to = MAXSIDE);
 // Paints row y of the triangle as fillplain does: by the part above
 // its middle corner (edges a-b and a-c of the corners sorted by v), or
 // below it (b-c and a-c).

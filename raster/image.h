@@ -48,8 +48,9 @@ struct image {
     size_t pixelbytes() const { return (size_t)LL * (size_t)(Y > 0 ? Y : 0); }
 
     // Fills the triangle A, B, C (texture units) with col, flagging each
-    // painted pixel in `used`; nothing when a corner is null.
-    void filltriangle(const xy* A, const xy* B, const xy* C, pal3 col);
+    // painted pixel in `used`; nothing when a corner is null. Only rows from
+    // to `to` are painted: threads painting different rows share the image.
+    void filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int from = 0, int to = MAXSIDE);
     // Paints row y from column x1 to x2, clipped to the image, and flags it.
     void horizline(double x1, double x2, int y, pal3 col);
 };

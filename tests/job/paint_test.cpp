@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -171,3 +172,85 @@ TEST(Outline, EveryEdgeIncludingTheClosingOneAndNoneAtAMissingCorner)
 }
 
 }  // namespace
+
+// Many overlapping faces of several materials, enough for the painting to
+// share the rows out among threads: the map and its flags are byte for byte
+// those of painting every triangle (or drawing every edge) in turn on one
+// thread, on maps of sizes that cut into bands unevenly, and on a map of
+// one material.
+TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
+{
+    std::mt19937 rng(2024);
+    std::uniform_real_distribution<float> unit(0, 1);
+    const int NF = 40000;
+    std::vector<xy> pts;
+    std::vector<std::vector<int>> faces;
+    std::vector<int> mats;
+    for (int i = 0; i < NF; i++) {
+        // Most faces small, crowded into the upper part of the map so the
+        // bands are cut by the faces' rows; some large, some far out.
+        const float s = i % 100 == 0 ? 0.5f : i % 997 == 0 ? 3e6f : 0.01f;
+        const float cu = unit(rng), cv = unit(rng) * unit(rng);
+        const int n = 3 + i % 2;
+        std::vector<int> f;
+        for (int k = 0; k < n; k++) {
+            f.push_back((int)pts.size());
+            pts.push_back(xy(cu + s * (unit(rng) - 0.5f), cv + s * (unit(rng) - 0.5f)));
+        }
+        faces.push_back(f);
+        mats.push_back((int)(rng() % 5));
+    }
+    std::vector<pal3> cols;
+    for (int k = 0; k < 5; k++) cols.push_back(pal3((unsigned char)rng(), (unsigned char)rng(), (unsigned char)rng()));
+    smallmesh s(pts, faces, mats, cols);
+
+    for (int bands : {0, 3, 8})
+    for (int n : {64, 333, 1024}) {
+        for (int M : {-1, 3}) {
+            SCOPED_TRACE(testing::Message() << n << " map " << M << ", bands " << bands);
+            paint_bands = bands;
+            job shared(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_COLOURED);
+            paintfilled(nullptr, &shared.T, &s.m);
+            job inturn(n, 1, 0, MAP_COLOURED);
+            for (int i = 0; i < s.m.nf; i++) {
+                const Face& f = s.m.fac[i];
+                if (M >= 0 && f.mat != M) continue;
+                for (int k = 2; k < f.n; k++) inturn.T.J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, s.m.mat[f.mat].col);
+            }
+            ASSERT_EQ(std::memcmp(shared.T.J.P, inturn.T.J.P, shared.T.J.pixelbytes()), 0);
+            ASSERT_TRUE(shared.flags == inturn.flags);
+
+            // Outlines, every edge of every face on the map.
+            job lines(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_MESH);
+            paintoutline(nullptr, &lines.T, &s.m);
+            job edges(n, 1, 0, MAP_MESH);
+            for (int i = 0; i < s.m.nf; i++) {
+                const Face& f = s.m.fac[i];
+                if (M >= 0 && f.mat != M) continue;
+                for (int k = 0; k < f.n; k++) drawedge(&edges.T.J, n, *f.q[k ? k - 1 : f.n - 1].t, *f.q[k].t, WHITE);
+            }
+            ASSERT_EQ(std::memcmp(lines.T.J.P, edges.T.J.P, lines.T.J.pixelbytes()), 0);
+        }
+    }
+    paint_bands = 0;
+}
+
+// Clearing a used map, small or big enough to be cleared by several
+// threads, with rows that need fill bytes: every pixel and flag 0 again,
+// and the bytes past the rows untouched.
+TEST(Filled, ClearingResetsEveryPixelAndFlag)
+{
+    for (int n : {5, 1024, 1537}) {
+        SCOPED_TRACE(n);
+        job j(n, 1, 0, MAP_COLOURED);
+        image& J = j.T.J;
+        const size_t data = 3 * (size_t)n, ll = (size_t)J.LL;
+        for (int y = 0; y < n; y++) std::memset((void*)J.Row(y), 0xAB, data);
+        std::memset(j.flags.data(), 1, j.flags.size());
+        J.P[J.pixelbytes()] = 0x5C;  // a spare byte past the rows
+        clearmap(&j.T);
+        for (size_t k = 0; k < J.pixelbytes(); k++) ASSERT_EQ(J.P[k], 0) << "byte " << k << " of rows of " << ll;
+        ASSERT_EQ(J.P[J.pixelbytes()], 0x5C);
+        for (unsigned char f : j.flags) ASSERT_EQ(f, 0);
+    }
+}

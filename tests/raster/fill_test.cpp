@@ -568,3 +568,48 @@ TEST(Fill, PaintedExactlyInsideTheTriangle)
             }
     }
 }
+
+// Painting a triangle band by band, the bands covering the rows with some
+// reaching past the image, gives what painting it whole gives; a band
+// paints nothing outside its rows. Near, far and non-finite corners, so
+// both painters are held to it.
+TEST(Fill, BandsOfRowsAddUpToTheWhole)
+{
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<double> unit(0, 1);
+    const double spread[] = {0.003, 0.05, 0.4, 2, 1e7};
+    for (int side : {9, 64, 130}) {
+        canvas W(side, side), B(side, side), F(side, side), G(side, side);
+        for (int t = 0; t < 400 && !HasFatalFailure(); t++) {
+            const double s = spread[t % 5], cu = unit(rng), cv = unit(rng);
+            xy p[3];
+            for (xy& q : p) q = xy(cu + s * (unit(rng) - 0.5), cv + s * (unit(rng) - 0.5));
+            if (t % 37 == 36) p[1].y = std::numeric_limits<float>::infinity();
+            const pal3 col((unsigned char)rng(), (unsigned char)rng(), (unsigned char)rng());
+            tri(W, p[0], p[1], p[2], col);
+            fillplain(&F.I, F.flags.data(), p[0], p[1], p[2], col);
+            // Three bands at random cuts, the first from above the image,
+            // the last past its end, painted in a random order.
+            int cut[4] = {-5, (int)(rng() % side), 0, side + 3};
+            cut[2] = cut[1] + (int)(rng() % (side - cut[1] + 1));
+            int order[3] = {0, 1, 2};
+            std::shuffle(order, order + 3, rng);
+            for (int b : order) {
+                used = B.flags.data();
+                B.I.filltriangle(&p[0], &p[1], &p[2], col, cut[b], cut[b + 1] - 1);
+                fillplain(&G.I, G.flags.data(), p[0], p[1], p[2], col, cut[b], cut[b + 1] - 1);
+            }
+            SCOPED_TRACE(testing::Message() << "triangle " << t << " on " << side);
+            expectsame(W, B);
+            expectsame(F, G);
+            expectsame(W, F);
+        }
+        // One band alone leaves every row outside it untouched.
+        canvas O(side, side);
+        used = O.flags.data();
+        xy a(-0.5, -0.5), b(1.5, -0.5), c(0.5, 2);
+        O.I.filltriangle(&a, &b, &c, COL, 3, 5);
+        for (int y = 0; y < side; y++)
+            for (int i = 0; i < side; i++) ASSERT_EQ(O.painted(i, y), y >= 3 && y <= 5) << i << "," << y;
+    }
+}
