@@ -1,4 +1,5 @@
 #include "job/finish.h"
+#include "job/cores.h"
 
 #include <algorithm>
 #include <climits>
@@ -227,6 +228,31 @@ void whiten(image* J, rows& F, rows& dark, int i)
     }
 }
 
+// White pixels keep flag 0 and flagged pixels never turn white, so the rims
+// can be found from the dark pixels of rows i - 1 to i + 1 while row i is
+// whitened, and bands of rows can be whitened at once by several threads:
+// each writes only empty pixels of its own rows, and reads only flags and
+// flagged pixels of the rows beside them. Rows y0 to y1 - 1 here, with
+// eight packed rows at ring; the pixels of row i + 1 near a boundary are
+// asked for at step i.
+void whiteband(image* J, const unsigned char* flags, int n, int y0, int y1, uint64_t* ring, const uint64_t* none)
+{
+    rows F = takerows(ring, 4, none, n);
+    rows dark = takerows(F.end(), 4, none, n);
+    const int a = y0 > 0 ? y0 - 1 : 0;  // the first row whose dark pixels count
+    for (int i = a > 0 ? a - 1 : 0; i <= a + 1 && i < n; i++) pack(flags + (size_t)i * n, n, true, F.at(i));
+    for (int s = a; s <= y1; s++) {
+        if (s + 2 < n) pack(flags + (size_t)(s + 2) * n, n, true, F.at(s + 2));
+        if (s + 1 < y1) {
+            const unsigned char* K = (const unsigned char*)J->Row(s + 1);
+            for (int w = 0; w < F.words; w++)
+                if (edge(F, s + 1, w)) prefetch(K, w, n);
+        }
+        if (s < n) finddark(J, F, s, dark.at(s));
+        if (s > y0) whiten(J, F, dark, s - 1);
+    }
+}
+
 }  // namespace
 
 size_t finishworksize(int n)
@@ -277,25 +303,17 @@ void addmargin(image* J, unsigned char* flags, int n, void* work)
     }
 }
 
-// White pixels keep flag 0 and flagged pixels never turn white, so the rims
-// can be found from the dark pixels of rows i - 1 to i + 1 while row i is
-// whitened. The pixels of row i + 1 near a boundary are asked for at step i.
 void addwhiteedges(image* J, const unsigned char* flags, int n, void* work)
 {
+    // One band per core on big maps, as many as the work has rings for.
+    const size_t row = ((size_t)n + 63) / 64 + 2;
+    const int rings = (int)((finishworksize(n) / sizeof(uint64_t) / row - 1) / 8);
+    const int nb = n < 1024 ? 1 : std::min(corecount(), rings);
     const uint64_t* none = emptyrow(work, n);
-    rows F = takerows((uint64_t*)work + (n + 63) / 64 + 2, 4, none, n);
-    rows dark = takerows(F.end(), 4, none, n);
-    for (int i = 0; i < 2 && i < n; i++) pack(flags + (size_t)i * n, n, true, F.at(i));
-    for (int s = 0; s <= n; s++) {
-        if (s + 2 < n) pack(flags + (size_t)(s + 2) * n, n, true, F.at(s + 2));
-        if (s + 1 < n) {
-            const unsigned char* K = (const unsigned char*)J->Row(s + 1);
-            for (int w = 0; w < F.words; w++)
-                if (edge(F, s + 1, w)) prefetch(K, w, n);
-        }
-        if (s < n) finddark(J, F, s, dark.at(s));
-        if (s > 0) whiten(J, F, dark, s - 1);
-    }
+    uint64_t* ring = (uint64_t*)work + row;
+    onthreads(nb, [=](int k) {
+        whiteband(J, flags, n, (int)((long long)n * k / nb), (int)((long long)n * (k + 1) / nb), ring + (size_t)k * 8 * row, none);
+    });
 }
 
 // Rows are swapped a piece at a time through a small buffer, with block

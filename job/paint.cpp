@@ -1,11 +1,10 @@
 #include "job/paint.h"
+#include "job/cores.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 int paint_bands = 0;
 
@@ -39,7 +38,7 @@ void tick(progress* p, int i)
 // keeps the colour of the last, as on one thread. Faces come in blocks
 // whose row ranges are found first, so a band passes over the blocks that
 // lie outside it without looking at their faces.
-const int MAXBANDS = 8;
+const int MAXBANDS = MAXTHREADS;
 const int MINFACES = 20000;  // below this a thread costs more than it saves
 const int MINROWS = 64;      // rows per band at least, unless the test hook says
 const int BLOCK = 256;       // faces per block
@@ -52,31 +51,12 @@ struct rowrange {
 
 int bandcount(const TextureJob* T, const mesh* m)
 {
-    int n = (int)std::thread::hardware_concurrency();
+    int n = corecount();
     if (n > T->n / MINROWS) n = T->n / MINROWS;
     if (m->nf < MINFACES) n = 1;
     if (paint_bands > 0) n = paint_bands < T->n ? paint_bands : T->n;
     if (n > MAXBANDS) n = MAXBANDS;
     return n < 1 ? 1 : n;
-}
-
-// Runs work(k) for k = 0 to n - 1, each on its own thread, k = 0 on this
-// one; a part whose thread cannot be started runs here afterwards.
-template <class F>
-void onthreads(int n, F work)
-{
-    std::thread t[MAXBANDS];
-    for (int k = 1; k < n; k++) {
-        try {
-            t[k] = std::thread(work, k);
-        } catch (const std::system_error&) {
-        }
-    }
-    work(0);
-    for (int k = 1; k < n; k++) {
-        if (t[k].joinable()) t[k].join();
-        else work(k);
-    }
 }
 
 void findrows(const TextureJob* T, const mesh* m, int block, rowrange* r)
@@ -160,9 +140,7 @@ void clearmap(TextureJob* T)
     // A big map is cleared by all cores, each its own rows: the first touch
     // of new pages costs more than the zeros.
     const int n = T->n;
-    int nb = (int)std::thread::hardware_concurrency();
-    if (nb > MAXBANDS) nb = MAXBANDS;
-    if (nb < 1 || n < 1024) nb = 1;
+    const int nb = n < 1024 ? 1 : corecount();
     image& J = T->J;
     unsigned char* flags = used;
     onthreads(nb, [=, &J](int k) {
