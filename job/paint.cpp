@@ -61,8 +61,7 @@ int bandcount(const TextureJob* T, const mesh* m)
 
 void findrows(const TextureJob* T, const mesh* m, int block, rowrange* r)
 {
-    float lo = INFINITY, hi = -INFINITY;
-    bool nan = false;
+    float lo = INFINITY, hi = -INFINITY, sum = 0;  // a NaN among them makes sum NaN
     const int end = std::min(m->nf, (block + 1) * BLOCK);
     for (int i = block * BLOCK; i < end; i++) {
         const Face& f = m->fac[i];
@@ -70,13 +69,14 @@ void findrows(const TextureJob* T, const mesh* m, int block, rowrange* r)
         for (int k = 0; k < f.n; k++) {
             const xy* t = f.q[k].t;
             if (!t) continue;
-            nan |= t->y != t->y;
-            lo = std::min(lo, t->y);
-            hi = std::max(hi, t->y);
+            const float y = t->y;
+            lo = y < lo ? y : lo;
+            hi = y > hi ? y : hi;
+            sum += y;
         }
     }
     const float n = (float)T->n;
-    *r = nan ? rowrange{-INFINITY, INFINITY} : lo > hi ? rowrange{INFINITY, -INFINITY} : rowrange{lo * n, hi * n};
+    *r = sum != sum ? rowrange{-INFINITY, INFINITY} : lo > hi ? rowrange{INFINITY, -INFINITY} : rowrange{lo * n, hi * n};
 }
 
 // Cuts rows 0 to n - 1 into nb bands, cut[b] to cut[b + 1] - 1, holding
@@ -217,8 +217,9 @@ void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour, int from
             if (w >= 0 && w < n) J->Row((int)i)[(int)w] = colour;
         }
     } else {
-        // Rows stay within one of sy to ty: none of the band, no walk.
-        if (ty + 1 < from || sy - 1 > to) return;
+        // Rows stay within one of sy and ty (either may be the greater, as
+        // NaN corners are not ordered): none of the band, no walk.
+        if ((sy > ty ? sy : ty) + 1 < from || (sy < ty ? sy : ty) - 1 > to) return;
         if (sx > tx) {  // run rightwards
             long long ox = sx;
             sx = tx;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <random>
 #include <set>
 #include <utility>
@@ -187,16 +188,20 @@ TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
     std::vector<std::vector<int>> faces;
     std::vector<int> mats;
     for (int i = 0; i < NF; i++) {
-        // Most faces small, crowded into the upper part of the map so the
-        // bands are cut by the faces' rows; some large, some far out.
+        // Most faces small, in file order down the map as a mesh's faces
+        // often are, crowded into the upper part so that the bands are cut
+        // by the faces' rows; some large, some far out.
         const float s = i % 100 == 0 ? 0.5f : i % 997 == 0 ? 3e6f : 0.01f;
-        const float cu = unit(rng), cv = unit(rng) * unit(rng);
+        const float a = (float)i / NF, cu = unit(rng), cv = a * a + 0.02f * unit(rng);
         const int n = 3 + i % 2;
         std::vector<int> f;
         for (int k = 0; k < n; k++) {
             f.push_back((int)pts.size());
             pts.push_back(xy(cu + s * (unit(rng) - 0.5f), cv + s * (unit(rng) - 0.5f)));
         }
+        // Non-finite corners: outlines run from them to row or column 0.
+        if (i % 1499 == 7) pts.back().y = std::numeric_limits<float>::quiet_NaN();
+        if (i % 1777 == 9) pts.back().y = (i & 1 ? 1 : -1) * std::numeric_limits<float>::infinity();
         faces.push_back(f);
         mats.push_back((int)(rng() % 5));
     }
