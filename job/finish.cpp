@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #ifdef __SSE2__
@@ -17,6 +19,8 @@
 // hold a whole number of pixels.
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "flags are read eight to a word, byte 0 first");
+
+int finish_bands = 0;
 
 namespace {
 
@@ -93,10 +97,10 @@ struct rows {
     int mask;               // slots - 1
     const uint64_t* none;
     int words;              // per row
-    int n;
+    int h;                  // rows of the map
     uint64_t last;          // the bits of the last word that are columns
     uint64_t* at(int i) { return ring + (size_t)(i & mask) * (words + 2) + 1; }
-    const uint64_t* get(int i) { return i < 0 || i >= n ? none : at(i); }
+    const uint64_t* get(int i) { return i < 0 || i >= h ? none : at(i); }
     uint64_t columns(int w) const { return w + 1 < words ? ~0ull : last; }
     uint64_t* end() { return ring + (size_t)(mask + 1) * (words + 2); }
 };
@@ -109,12 +113,28 @@ const uint64_t* emptyrow(void* work, int n)
     return e + 1;
 }
 
-// Rows of `slots` slots from `at` on, all empty.
-rows takerows(uint64_t* at, int slots, const uint64_t* none, int n)
+// Rows of n columns, h of them in the map, in `slots` slots from `at` on,
+// all empty.
+rows takerows(uint64_t* at, int slots, const uint64_t* none, int n, int h)
 {
     const int words = (n + 63) / 64;
     std::fill(at, at + (size_t)slots * (words + 2), 0);
-    return rows{at, slots - 1, none, words, n, n % 64 ? (1ull << (n % 64)) - 1 : ~0ull};
+    return rows{at, slots - 1, none, words, h, n % 64 ? (1ull << (n % 64)) - 1 : ~0ull};
+}
+
+// Rows 0 to h - 1 of n pixels and their flags, taken from a map or a copy
+// of a few of its rows: pixel rows are stored bottom-up, LL bytes apart.
+struct strip {
+    unsigned char* top;     // row 0
+    ptrdiff_t LL;
+    unsigned char* flags;   // row 0's, n per row
+    int n, h;
+    unsigned char* row(int i) const { return top - (ptrdiff_t)i * LL; }
+};
+
+strip wholemap(image* J, unsigned char* flags, int n)
+{
+    return strip{(unsigned char*)J->Row(0), J->LL, flags, n, n};
 }
 
 // Word w of row C moved so that bit b holds the pixel at b + 1 (right) or
@@ -178,12 +198,12 @@ int findtargets(rows& F, int i, targets* out)
 }
 
 // Colours and flags the targets of row i.
-void filltargets(image* J, unsigned char* flags, rows& F, int i, const targets* t, int count)
+void filltargets(const strip& S, rows& F, int i, const targets* t, int count)
 {
-    unsigned char* K = (unsigned char*)J->Row(i);
-    unsigned char* f = flags + (size_t)i * F.n;
-    const long LL = J->LL;  // the row below lies one row length lower
-    const long offset[4] = {3, -3, -LL, LL};
+    unsigned char* K = S.row(i);
+    unsigned char* f = S.flags + (size_t)i * S.n;
+    const ptrdiff_t LL = S.LL;  // the row below lies one row length lower
+    const ptrdiff_t offset[4] = {3, -3, -LL, LL};
     uint64_t* C = F.at(i);
     for (int e = 0; e < count; e++) {
         const targets& x = t[e];
@@ -237,8 +257,8 @@ void whiten(image* J, rows& F, rows& dark, int i)
 // asked for at step i.
 void whiteband(image* J, const unsigned char* flags, int n, int y0, int y1, uint64_t* ring, const uint64_t* none)
 {
-    rows F = takerows(ring, 4, none, n);
-    rows dark = takerows(F.end(), 4, none, n);
+    rows F = takerows(ring, 4, none, n, n);
+    rows dark = takerows(F.end(), 4, none, n, n);
     const int a = y0 > 0 ? y0 - 1 : 0;  // the first row whose dark pixels count
     for (int i = a > 0 ? a - 1 : 0; i <= a + 1 && i < n; i++) pack(flags + (size_t)i * n, n, true, F.at(i));
     for (int s = a; s <= y1; s++) {
@@ -253,13 +273,14 @@ void whiteband(image* J, const unsigned char* flags, int n, int y0, int y1, uint
     }
 }
 
-}  // namespace
-
-size_t finishworksize(int n)
+// Scratch of one margin run over a strip: its ring of packed rows, the
+// targets of two rows per pass, and lastnear; the empty row comes apart.
+size_t stripwork(int n)
 {
     const size_t words = ((size_t)n + 63) / 64;
-    return (RING + 1) * (words + 2) * sizeof(uint64_t) + MARGINPASSES * 2 * words * sizeof(targets) +
-           words * sizeof(int);
+    const size_t b = RING * (words + 2) * sizeof(uint64_t) + MARGINPASSES * 2 * words * sizeof(targets) +
+                     words * sizeof(int);
+    return (b + 7) & ~(size_t)7;
 }
 
 // Pass v works on row r (finding its targets, then filling row r - 1) once
@@ -270,37 +291,103 @@ size_t finishworksize(int n)
 // sources in this pass. The flags are packed AHEAD rows early, so that the
 // pixels within four rows and columns of a boundary are asked for one row
 // before the first pass reaches them; lastnear[w] is the last row packed
-// with a boundary near word w.
-void addmargin(image* J, unsigned char* flags, int n, void* work)
+// with a boundary near word w. Rows beyond the strip count as empty.
+void marginstrip(const strip& S, const uint64_t* none, void* work)
 {
-    const int words = (n + 63) / 64;
-    const uint64_t* none = emptyrow(work, n);
-    rows F = takerows((uint64_t*)work + words + 2, RING, none, n);
+    const int n = S.n, h = S.h, words = (n + 63) / 64;
+    rows F = takerows((uint64_t*)work, RING, none, n, h);
     targets* t = (targets*)F.end();
     int* lastnear = (int*)(t + MARGINPASSES * 2 * words);
     std::fill(lastnear, lastnear + words, INT_MIN / 2);
     int count[MARGINPASSES][2] = {};
-    for (int i = 0; i <= AHEAD && i < n; i++) pack(flags + (size_t)i * n, n, false, F.at(i));
-    for (int i = 0; i < AHEAD && i < n; i++) marknear(F, i, lastnear);
-    for (int s = 0; s <= n + 2 * (MARGINPASSES - 1); s++) {
-        if (s + AHEAD + 1 < n) pack(flags + (size_t)(s + AHEAD + 1) * n, n, false, F.at(s + AHEAD + 1));
-        if (s + AHEAD < n) marknear(F, s + AHEAD, lastnear);
-        if (s + 1 < n) {
-            const unsigned char* K = (const unsigned char*)J->Row(s + 1);
+    for (int i = 0; i <= AHEAD && i < h; i++) pack(S.flags + (size_t)i * n, n, false, F.at(i));
+    for (int i = 0; i < AHEAD && i < h; i++) marknear(F, i, lastnear);
+    for (int s = 0; s <= h + 2 * (MARGINPASSES - 1); s++) {
+        if (s + AHEAD + 1 < h) pack(S.flags + (size_t)(s + AHEAD + 1) * n, n, false, F.at(s + AHEAD + 1));
+        if (s + AHEAD < h) marknear(F, s + AHEAD, lastnear);
+        if (s + 1 < h) {
+            const unsigned char* K = S.row(s + 1);
             for (int w = 0; w < words; w++)
                 if (lastnear[w] >= s + 1 - MARGINPASSES) prefetch(K, w, n);
         }
         for (int v = 0; v < MARGINPASSES; v++) {
             int r = s - 2 * v;
-            if (r < 0 || r > n) continue;
+            if (r < 0 || r > h) continue;
             targets* pass = t + (size_t)v * 2 * words;
-            if (r < n) count[v][r & 1] = findtargets(F, r, pass + (r & 1) * words);
+            if (r < h) count[v][r & 1] = findtargets(F, r, pass + (r & 1) * words);
             if (r > 0) {
                 int q = (r - 1) & 1;
-                filltargets(J, flags, F, r - 1, pass + q * words, count[v][q]);
+                filltargets(S, F, r - 1, pass + q * words, count[v][q]);
             }
         }
     }
+}
+
+// Rows from which a pixel's margin can take its colour and flag: it is
+// settled by the map within MARGINPASSES rows, so a strip settles all but
+// its MARGINPASSES rows nearest each cut edge.
+const int REACH = MARGINPASSES;
+
+// Bands of rows to share a map of n rows out in, at most most: one per core
+// on big maps; bands of 2 x REACH rows at least.
+int bandsfor(int n, int most)
+{
+    int nb = finish_bands > 0 ? finish_bands : n < 1024 ? 1 : corecount();
+    nb = std::min(std::min(nb, most), std::min((int)MAXTHREADS, n / (2 * REACH)));
+    return nb < 1 ? 1 : nb;
+}
+
+}  // namespace
+
+size_t finishworksize(int n)
+{
+    return (((size_t)n + 63) / 64 + 2) * sizeof(uint64_t) + stripwork(n);
+}
+
+// On big maps every core takes a band of rows, a strip of its own. Rows
+// within REACH of a cut are settled afterwards from a copy of the 2 x REACH
+// rows either side of the cut, taken before the bands began.
+void addmargin(image* J, unsigned char* flags, int n, void* work)
+{
+    const uint64_t* none = emptyrow(work, n);
+    const strip whole = wholemap(J, flags, n);
+    const int nb = bandsfor(n, MAXTHREADS);
+    const size_t each = stripwork(n), ll = (size_t)J->LL, copyrows = 4 * REACH;
+    const size_t copy = copyrows * (ll + (size_t)n);
+    unsigned char* extra = nb > 1 ? (unsigned char*)std::malloc(nb * each + (nb - 1) * copy) : nullptr;
+    if (!extra) {  // one core, or no room to share the work out
+        marginstrip(whole, none, (uint64_t*)work + (n + 63) / 64 + 2);
+        return;
+    }
+    int cut[MAXTHREADS + 1];
+    for (int k = 0; k <= nb; k++) cut[k] = (int)((long long)n * k / nb);
+    // Cut c's copy: rows c - 2 REACH to c + 2 REACH - 1, within the map.
+    auto copied = [=](int k) {
+        const int c = cut[k + 1], a = std::max(c - 2 * REACH, 0), b = std::min(c + 2 * REACH, n);
+        unsigned char* at = extra + nb * each + (size_t)k * copy;
+        return strip{at + (size_t)(b - a - 1) * ll, (ptrdiff_t)ll, at + copyrows * ll, n, b - a};
+    };
+    for (int k = 0; k + 1 < nb; k++) {
+        const strip C = copied(k);
+        const int a = std::max(cut[k + 1] - 2 * REACH, 0);
+        for (int i = 0; i < C.h; i++) std::memcpy(C.row(i), whole.row(a + i), ll);
+        std::memcpy(C.flags, flags + (size_t)a * n, (size_t)C.h * n);
+    }
+    onthreads(nb, [=](int k) {
+        const strip band = {whole.row(cut[k]), (ptrdiff_t)ll, flags + (size_t)cut[k] * n, n, cut[k + 1] - cut[k]};
+        marginstrip(band, none, extra + k * each);
+    });
+    onthreads(nb - 1, [=](int k) {
+        const strip C = copied(k);
+        marginstrip(C, none, extra + k * each);
+        // Rows REACH and more from the copy's cut edges are settled.
+        const int a = std::max(cut[k + 1] - 2 * REACH, 0);
+        for (int y = std::max(cut[k + 1] - REACH, 0); y < std::min(cut[k + 1] + REACH, n); y++) {
+            std::memcpy(whole.row(y), C.row(y - a), (size_t)3 * n);
+            std::memcpy(flags + (size_t)y * n, C.flags + (size_t)(y - a) * n, (size_t)n);
+        }
+    });
+    std::free(extra);
 }
 
 void addwhiteedges(image* J, const unsigned char* flags, int n, void* work)
@@ -308,7 +395,7 @@ void addwhiteedges(image* J, const unsigned char* flags, int n, void* work)
     // One band per core on big maps, as many as the work has rings for.
     const size_t row = ((size_t)n + 63) / 64 + 2;
     const int rings = (int)((finishworksize(n) / sizeof(uint64_t) / row - 1) / 8);
-    const int nb = n < 1024 ? 1 : std::min(corecount(), rings);
+    const int nb = bandsfor(n, rings);
     const uint64_t* none = emptyrow(work, n);
     uint64_t* ring = (uint64_t*)work + row;
     onthreads(nb, [=](int k) {
