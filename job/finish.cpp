@@ -404,19 +404,22 @@ void addwhiteedges(image* J, const unsigned char* flags, int n, void* work)
 }
 
 // Rows are swapped a piece at a time through a small buffer, with block
-// copies.
+// copies; on big maps the pairs of rows are shared out among the cores.
 void invertmap(image* J, int n)
 {
-    unsigned char pw[4096];
-    const size_t bytes = (size_t)n * sizeof(pal3);
-    for (int i = 0, k = n - 1; i < k; i++, k--) {
-        unsigned char* a = (unsigned char*)J->Row(i);
-        unsigned char* b = (unsigned char*)J->Row(k);
-        for (size_t at = 0; at < bytes; at += sizeof pw) {
-            size_t m = std::min(sizeof pw, bytes - at);
-            std::memcpy(pw, a + at, m);
-            std::memcpy(a + at, b + at, m);
-            std::memcpy(b + at, pw, m);
+    const int nb = bandsfor(n, MAXTHREADS), pairs = n / 2;
+    onthreads(nb, [=](int t) {
+        unsigned char pw[4096];
+        const size_t bytes = (size_t)n * sizeof(pal3);
+        for (int i = (int)((long long)pairs * t / nb); i < (int)((long long)pairs * (t + 1) / nb); i++) {
+            unsigned char* a = (unsigned char*)J->Row(i);
+            unsigned char* b = (unsigned char*)J->Row(n - 1 - i);
+            for (size_t at = 0; at < bytes; at += sizeof pw) {
+                size_t m = std::min(sizeof pw, bytes - at);
+                std::memcpy(pw, a + at, m);
+                std::memcpy(a + at, b + at, m);
+                std::memcpy(b + at, pw, m);
+            }
         }
-    }
+    });
 }

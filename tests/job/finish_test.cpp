@@ -154,6 +154,21 @@ TEST(Invert, SwapsRowsKeepsTheMiddleRowAndTwiceRestores)
         for (int x = 0; x < 5; x++) EXPECT_TRUE(same(m.at(y, x), pal3(4 - y, x, 7)));
     invertmap(&m.J, 5);
     EXPECT_EQ(std::vector<unsigned char>(m.J.P, m.J.P + m.J.pixelbytes()), before);
+
+    // Rows of 4096 bytes and more, and rows shared out among threads.
+    for (int n : {101, 1366, 1025})
+        for (int bands : {0, 8}) {
+            finish_bands = bands;
+            map b(n);
+            for (int y = 0; y < n; y++)
+                for (int x = 0; x < n; x++) b.J.Row(y)[x] = pal3(y & 255, y >> 8, x & 255);
+            invertmap(&b.J, n);
+            for (int y = 0; y < n; y++)
+                for (int x = 0; x < n; x += 7)
+                    ASSERT_TRUE(same(b.at(y, x), pal3((n - 1 - y) & 255, (n - 1 - y) >> 8, x & 255)))
+                        << n << " " << bands << ": " << y << "," << x;
+        }
+    finish_bands = 0;
 }
 
 // Ways of painting a test map; k sets the density or the scale.
