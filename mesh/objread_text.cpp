@@ -8,7 +8,7 @@
 
 namespace {
 const size_t BLOCK = 1 << 20;  // bytes per read
-const size_t PAD = 8;          // word reads pass the end of the text
+const size_t PAD = 16;         // word and vector reads pass the end of the text
 }  // namespace
 
 int opentext(objtext* x, const char* file, long start, unsigned long long len, bool warnmissing)
@@ -103,5 +103,106 @@ int nextlines(objtext* x, char** b, char** e)
             x->used = x->len;
             return 1;
         }
+    }
+}
+
+namespace {
+
+#if defined(__SSE2__)
+__attribute__((always_inline)) inline void marksof(const char* p, uint64_t* tok, uint64_t* brk)
+{
+    const __m128i flip = _mm_set1_epi8((char)0x80), sep = _mm_set1_epi8((char)(32 ^ 0x80));
+    const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    // bytes above 32, unsigned: a signed compare with the top bits flipped
+    auto tokens = [&](int k) {
+        __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * k));
+        return (uint64_t)(unsigned)_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_xor_si128(v, flip), sep));
+    };
+    auto breaks = [&](int k) {
+        __m128i v = _mm_loadu_si128((const __m128i*)(p + 16 * k));
+        return (uint64_t)(unsigned)_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+    };
+    uint64_t t[4] = {tokens(0), tokens(1), tokens(2), tokens(3)};
+    uint64_t b[4] = {breaks(0), breaks(1), breaks(2), breaks(3)};
+    *tok = t[0] | t[1] << 16 | t[2] << 32 | t[3] << 48;
+    *brk = b[0] | b[1] << 16 | b[2] << 32 | b[3] << 48;
+}
+#else
+inline void marksof(const char* p, uint64_t* tok, uint64_t* brk) { marks64words(p, tok, brk); }
+#endif
+
+// Adds one line of n tokens (n >= 2) at line to *c.
+inline void countline(const char* line, long long n, objcounts* c)
+{
+    const char* t = line;
+    while (!istoken(*t)) t++;
+    size_t len = !istoken(t[1]) ? 1 : !istoken(t[2]) ? 2 : (size_t)(skiptoken((char*)t) - t);
+    switch (keyof(t, len)) {
+    case K_V: c->np++; break;
+    case K_VT: c->nt++; break;
+    case K_G: c->ng++; break;
+    case K_USEMTL: c->nmat++; break;
+    case K_F:
+        c->nf++;
+        c->nq += n;  // the corners and the key
+        break;
+    case K_OTHER: break;
+    }
+}
+
+// The set bits of b below bit k (0 to 64).
+inline int below(uint64_t b, int k) { return words::popcount(k < 64 ? b & ((1ULL << k) - 1) : b); }
+
+}  // namespace
+
+void marks64(const char* p, uint64_t* tok, uint64_t* brk) { marksof(p, tok, brk); }
+
+// A line counts when it has a key and a token after it: the line breaks
+// and token starts of each 64 bytes are found at once, and the token starts
+// before each line break, less those before the line, give the tokens of
+// its line. The common lines are known by their first bytes and need no
+// count but the tokens of a face.
+void countlines(const char* p, const char* e, objcounts* c)
+{
+    long long before = 0;  // token starts before the block
+    // the token starts before the line: linebefore + below(linestarts, linebit)
+    long long linebefore = 0;
+    uint64_t linestarts = 0;
+    int linebit = 0;
+    const char* line = p;
+    uint64_t prev = 0;  // 1 when the byte before the block is a token byte
+    for (const char* b = p; b < e; b += 64) {
+        uint64_t tok, brk;
+        if (e - b >= 64) {
+            marksof(b, &tok, &brk);
+        } else {  // the bytes after e are none of the run's
+            char last[64] = {0};
+            std::memcpy(last, b, (size_t)(e - b));
+            marksof(last, &tok, &brk);
+        }
+        uint64_t starts = tok & ~((tok << 1) | prev);
+        prev = tok >> 63;
+        for (uint64_t m = brk; m; m &= m - 1) {
+            int i = __builtin_ctzll(m);
+            const char* s = line;  // the line is [s, b + i]
+            line = b + i + 1;
+            long long n;  // its tokens
+            if (s[0] == 'v' && s[1] == ' ' && istoken(s[2])) {
+                c->np++;
+            } else if (s[0] == 'v' && s[1] == 't' && s[2] == ' ' && istoken(s[3])) {
+                c->nt++;
+            } else if (s[0] == 'f' && s[1] == ' ' && istoken(s[2])) {
+                c->nf++;
+                c->nq += before + below(starts, i) - linebefore - below(linestarts, linebit);
+            } else if ((s[0] == 'v' && s[1] == 'n') || (istoken(s[0]) && !keystart(s[0]))) {
+                // no key of ours
+            } else if ((n = before + below(starts, i) - linebefore - below(linestarts, linebit)) >= 2) {
+                countline(s, n, c);
+            }
+            linebefore = before;
+            linestarts = starts;
+            linebit = i + 1;
+        }
+        before += words::popcount(starts);
     }
 }

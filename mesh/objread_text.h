@@ -13,10 +13,14 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // A byte range of an .OBJ file handed out as runs of whole lines.
 struct objtext {
     FILE* f;
-    char* buf;    // cap bytes, then one for a line feed ending a last line, then 8
+    char* buf;    // cap bytes, then one for a line feed ending a last line, then 16
     size_t cap;
     size_t len;   // bytes held
     size_t used;  // bytes already handed out
@@ -69,12 +73,14 @@ inline lineends startlines(char* b, char* e)
 // Skips separators up to the next token or the line break.
 inline char* skipsep(char* p)
 {
+    if (*p == ' ' && istoken(p[1])) return p + 1;  // the common one space
     while (!istoken(*p) && !isbreak(*p)) p++;
     return p;
 }
 
 inline char* skiptoken(char* p)
 {
+    if (!istoken(*p)) return p;  // at its end already, as after a number
     for (;; p += 8) {  // the line break ends every token
         int n = words::before(~words::tokens(words::load(p)) & words::HIGH);
         if (n < 8) return p + n;
@@ -116,6 +122,13 @@ inline objkey keyof(const char* k, size_t n)
     return K_OTHER;
 }
 
+// Whether a line whose first byte is c, a token byte, may have a key.
+inline bool keystart(char c)
+{
+    c |= 0x20;
+    return c == 'v' || c == 'f' || c == 'g' || c == 'u';
+}
+
 // The common line starts, "v ", "vt " and "f " at the first byte followed
 // by a token, taken without the general scan: the key, with p moved to that
 // token; K_OTHER (p unchanged) for every other line, the general scan's.
@@ -143,11 +156,18 @@ inline objkey quickkey(char** p)
 // after it: sets key and leaves *pp at that token. Blank lines are passed
 // over; lines of other keys and lone keys are passed over too, but counted
 // in *lines, as the bad-line message counts them. False at the end of the run.
-inline bool nextkeyed(char** pp, char* e, lineends* ends, long long* lines, objkey* key)
+// Inlined: called once a line, it costs its calling more than its work.
+__attribute__((always_inline)) inline bool nextkeyed(char** pp, char* e, lineends* ends,
+                                                   long long* lines, objkey* key)
 {
     char* p = *pp;
     while (p < e) {
         objkey k = quickkey(&p);
+        if (k == K_OTHER && ((p[0] == 'v' && p[1] == 'n') || (istoken(p[0]) && !keystart(p[0])))) {
+            ++*lines;  // a key of no interest, as "vn" or "#"
+            p = ends->find(p) + 1;
+            continue;
+        }
         if (k == K_OTHER) {
             p = skipsep(p);
             if (isbreak(*p)) {  // blank: not counted
@@ -183,26 +203,23 @@ struct objcounts {
     long long nf, nq, np, nt, ng, nmat;
 };
 
-inline void countlines(char* p, char* e, objcounts* c)
+// Adds the counts of the run of lines [p, e) to *c, 64 bytes at a time.
+void countlines(const char* p, const char* e, objcounts* c);
+
+// The marks of the 64 bytes at p: bit i of *tok set when p[i] is a token
+// byte, of *brk when it is a line break. marks64 is marks64words where the
+// processor has no vector instructions that do it faster.
+void marks64(const char* p, uint64_t* tok, uint64_t* brk);
+inline void marks64words(const char* p, uint64_t* tok, uint64_t* brk)
 {
-    lineends ends = startlines(p, e);
-    long long lines = 0;
-    objkey key;
-    while (nextkeyed(&p, e, &ends, &lines, &key)) {
-        char* eol = ends.find(p);
-        switch (key) {
-        case K_V: c->np++; break;
-        case K_VT: c->nt++; break;
-        case K_G: c->ng++; break;
-        case K_USEMTL: c->nmat++; break;
-        case K_F:
-            c->nf++;
-            c->nq += 1 + counttokens(p, eol);  // the key too
-            break;
-        case K_OTHER: break;
-        }
-        p = eol + 1;
+    uint64_t t = 0, b = 0;
+    for (int k = 0; k < 8; k++) {
+        uint64_t w = words::load(p + 8 * k);
+        t |= (uint64_t)words::gather(words::tokens(w)) << (8 * k);
+        b |= (uint64_t)words::gather(words::equal(w, '\n') | words::equal(w, '\r')) << (8 * k);
     }
+    *tok = t;
+    *brk = b;
 }
 
 // After a read, every array sized to its count, in the reader's order.
@@ -246,6 +263,37 @@ inline char* readvt(char* p, xy* out)
     return p;
 }
 
+// The numbers of the common corner tokens, "V", "V/T", "V/T/N" and "V//N"
+// with unsigned V and T of up to 8 digits, found in the 16 bytes at p at
+// once: *v, *t (0 for none) and the token's end, as the general parse in
+// readcorner gives them; null for every other token, left to it. Reads 17
+// bytes from p.
+inline const char* quickcorner(const char* p, long long* v, long long* t)
+{
+#if defined(__SSE2__)
+    const __m128i x = _mm_loadu_si128((const __m128i*)p);
+    const unsigned dig = (unsigned)_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1))));
+    const int n1 = __builtin_ctz(~dig);  // bits 16 and up are clear
+    if (n1 == 0 || n1 > 8) return nullptr;
+    *v = words::leadingdigits(words::load(p), n1);
+    *t = 0;
+    if (!istoken(p[n1])) return p + n1;
+    if (p[n1] != '/') return nullptr;  // the general parse looks on for a '/'
+    const int a = n1 + 1;
+    const int n2 = __builtin_ctz(~(dig >> a));
+    if (n2 > 8 || a + n2 == 16) return nullptr;  // digits may go on past the 16
+    if (n2 > 0) *t = words::leadingdigits(words::load(p + a), n2);
+    else if (p[a] == '-' || p[a] == '+') return nullptr;  // a signed number
+    return skiptoken((char*)p + a + n2);  // the normal number is not used
+#else
+    (void)p;
+    (void)v;
+    (void)t;
+    return nullptr;
+#endif
+}
+
 // The face corner token at p, with np vertices and nt texture coordinates
 // read so far, dnp and dnt of them before this file: *v its vertex number
 // (1 to np), *t its texture number (0 for none). Returns the end of the
@@ -254,15 +302,21 @@ inline char* readcorner(char* p, long long np, long long nt, long long dnp, long
                         long long* v, long long* t)
 {
     long long vv, tt = 0;
-    const char* q = parseint(p, &vv);
-    if (!q || vv == 0) return nullptr;  // vertex 0 is bad even when appending
-    p = (char*)q;
-    while (istoken(*p) && *p != '/') p++;
-    if (*p == '/') {
-        q = parseint(p + 1, &tt);
-        p = q ? (char*)q : p + 1;
+    const char* q = quickcorner(p, &vv, &tt);
+    if (q) {
+        p = (char*)q;
+    } else {
+        q = parseint(p, &vv);
+        if (!q) return nullptr;
+        p = (char*)q;
+        while (istoken(*p) && *p != '/') p++;
+        if (*p == '/') {
+            q = parseint(p + 1, &tt);
+            p = q ? (char*)q : p + 1;
+        }
+        p = skiptoken(p);  // the normal number is not used
     }
-    p = skiptoken(p);  // the normal number is not used
+    if (vv == 0) return nullptr;  // vertex 0 is bad even when appending
 
     vv = vv < 0 ? vv + np + 1 : vv + dnp;
     if (vv < 1 || vv > np) return nullptr;

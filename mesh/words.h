@@ -33,6 +33,25 @@ inline uint64_t digits(uint64_t w)
     return (lo + 0x50 * ONES) & ~(lo + 0x46 * ONES) & ~w & HIGH;
 }
 
+// Top bit set in each byte of w that equals c.
+inline uint64_t equal(uint64_t w, char c)
+{
+    uint64_t y = w ^ ((unsigned char)c * ONES);
+    return ~(((y & LOW7) + LOW7) | y) & HIGH;
+}
+
+// The top bits of the bytes of m (only top bits set) as 8 bits, byte k at bit k.
+inline unsigned gather(uint64_t m) { return (unsigned)((m * 0x0002040810204081ULL) >> 56); }
+
+// Number of set bits of b.
+inline int popcount(uint64_t b)
+{
+    b -= (b >> 1) & 0x5555555555555555ULL;
+    b = (b & 0x3333333333333333ULL) + ((b >> 2) & 0x3333333333333333ULL);
+    b = (b + (b >> 4)) & 0x0f0f0f0f0f0f0f0fULL;
+    return (int)((b * ONES) >> 56);
+}
+
 // How many bytes of w come before the first byte marked in m (8 for none).
 inline int before(uint64_t m) { return m ? __builtin_ctzll(m) >> 3 : 8; }
 

@@ -188,6 +188,11 @@ TEST_F(ObjRead, BadLineNumbersCountNonBlankLines)
     ASSERT_EQ(read("\n   \t \n# comment\nv 1 2\n"), 0);
     expectbadline(2);
 
+    // lines of other keys count, however they begin
+    shown.boxes.clear();
+    ASSERT_EQ(read("vn 0 0 1\nvn\nVN 1\n#x\n\x80 y\nvt 1\nuse x\nv 1 2\n"), 0);
+    expectbadline(8);
+
     // lines with fewer than 2 tokens count; tabs separate tokens
     shown.boxes.clear();
     ASSERT_EQ(read("f\nusemtl\n\tg\t\nv\t1\t2\t3\nf 1 2 7\n"), 0);
