@@ -2,6 +2,7 @@
 #include "job/cores.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -33,12 +34,14 @@ void tick(progress* p, int i)
     p->next = i + p->step;
 }
 
-// Painting runs on one thread per core, each on its own band of rows and
-// taking every face in file order, so that a pixel several faces cover
-// keeps the colour of the last, as on one thread. Faces come in blocks
-// whose row ranges are found first, so a band passes over the blocks that
-// lie outside it without looking at their faces.
-const int MAXBANDS = MAXTHREADS;
+// Painting runs on one thread per core, each painting bands of rows taken
+// in turn, every face of a band in file order, so that a pixel several
+// faces cover keeps the colour of the last, as on one thread. There are a
+// few bands per thread, so one that costs more holds up no thread for long.
+// Faces come in blocks whose row ranges are found first, so a band passes
+// over the blocks that lie outside it without looking at their faces.
+const int BANDSPERTHREAD = 4;
+const int MAXBANDS = MAXTHREADS * BANDSPERTHREAD;
 const int MINFACES = 20000;  // below this a thread costs more than it saves
 const int MINROWS = 64;      // rows per band at least, unless the test hook says
 const int BLOCK = 256;       // faces per block
@@ -49,11 +52,12 @@ struct rowrange {
     float lo, hi;
 };
 
+// Bands to cut the map of T into; 1: paint on this thread alone.
 int bandcount(const TextureJob* T, const mesh* m)
 {
-    int n = corecount();
+    int n = corecount() * BANDSPERTHREAD;
     if (n > T->n / MINROWS) n = T->n / MINROWS;
-    if (m->nf < MINFACES) n = 1;
+    if (m->nf < MINFACES || corecount() == 1) n = 1;
     if (paint_bands > 0) n = paint_bands < T->n ? paint_bands : T->n;
     if (n > MAXBANDS) n = MAXBANDS;
     return n < 1 ? 1 : n;
@@ -113,17 +117,24 @@ void inbands(const TextureJob* T, const mesh* m, progress* p, float reach, F pai
         paint(0, m->nf, 0, T->n - 1, p);
         return;
     }
-    onthreads(nb, [=](int k) {
-        for (int i = nblocks * k / nb; i < nblocks * (k + 1) / nb; i++) findrows(T, m, i, &r[i]);
+    const int nt = std::min(nb, corecount());
+    onthreads(nt, [=](int k) {
+        for (int i = nblocks * k / nt; i < nblocks * (k + 1) / nt; i++) findrows(T, m, i, &r[i]);
     });
     int cut[MAXBANDS + 1];
     cutbands(T->n, r, nblocks, nb, cut);
-    onthreads(nb, [=](int k) {
-        const int from = cut[k], to = cut[k + 1] - 1;
-        for (int i = 0; i < nblocks; i++)
-            if (!(r[i].hi + (reach + std::fabs(r[i].hi) * 0x1p-20f) < (float)from ||
-                  r[i].lo - (reach + std::fabs(r[i].lo) * 0x1p-20f) > (float)to))
-                paint(i * BLOCK, std::min(m->nf, (i + 1) * BLOCK), from, to, k ? nullptr : p);
+    // The bands are taken in turn; this thread reports each band done.
+    std::atomic<int> next(0), done(0);
+    onthreads(nt, [=, &next, &done](int k) {
+        for (int b; (b = next++) < nb;) {
+            const int from = cut[b], to = cut[b + 1] - 1;
+            for (int i = 0; i < nblocks; i++)
+                if (!(r[i].hi + (reach + std::fabs(r[i].hi) * 0x1p-20f) < (float)from ||
+                      r[i].lo - (reach + std::fabs(r[i].lo) * 0x1p-20f) > (float)to))
+                    paint(i * BLOCK, std::min(m->nf, (i + 1) * BLOCK), from, to, nullptr);
+            const int d = ++done;
+            if (k == 0) Progress(p->wn, d * 100 / nb);
+        }
     });
     std::free(r);
 }

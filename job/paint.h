@@ -12,8 +12,9 @@ bool onmap(const TextureJob* T, const Face& f);
 // Fills the faces of map M, each as a fan of triangles round its first corner,
 // in its material's colour; flags what it paints. Titles and reports to wn.
 void paintfilled(window wn, TextureJob* T, const mesh* m);
-// Test hook: when > 0, paintfilled and paintoutline paint in this many bands of rows (at
-// most 8), one thread each; 0: one per core, as the map and mesh allow.
+// Test hook: when > 0, paintfilled and paintoutline cut the map into this
+// many bands of rows (at most 32), painted by one thread per core; 0: a few
+// per core, as the map and mesh allow.
 extern int paint_bands;
 // Outlines the faces of map M in white; flags nothing.
 void paintoutline(window wn, TextureJob* T, const mesh* m);
