@@ -2,6 +2,7 @@
 BUILD    ?= build
 WINBUILD ?= build-win
 SANBUILD ?= build-san
+TSANBUILD ?= build-tsan
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 NEED      = sh cmake/need-packages.sh
 
@@ -14,7 +15,7 @@ FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-sanitize windows bench clean fuzz
+.PHONY: all build demo test test-sanitize test-threads windows bench clean fuzz
 
 all: build
 
@@ -38,6 +39,7 @@ test:
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitize
+	$(MAKE) test-threads
 	$(MAKE) fuzz
 
 # Every Linux test again, built with AddressSanitizer, LeakSanitizer and
@@ -55,6 +57,21 @@ test-sanitize:
 	cmake --build $(SANBUILD) -j $(JOBS)
 	cd $(SANBUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
 
+# The tests of the reader, the painting and the finishing, which share their
+# work among threads, again under ThreadSanitizer: a data race fails them.
+# The self-check makes sure a race is caught.
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:allocator_may_return_null=1
+
+test-threads:
+	@$(NEED) $(TEST_PKGS)
+	cmake -S . -B $(TSANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" \
+	      "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g" -DUVPAINT_TESTS=ON -DUVPAINT_THREADSAN=ON -DUVPAINT_WINDOWS_EXE=
+	cmake --build $(TSANBUILD) -j $(JOBS) --target mesh_tests raster_tests job_tests sancheck
+	cd $(TSANBUILD) && $(TSAN_ENV) ctest --output-on-failure -R '^threadsan'
+	$(TSAN_ENV) $(TSANBUILD)/tests/mesh/mesh_tests
+	$(TSAN_ENV) $(TSANBUILD)/tests/raster/raster_tests
+	$(TSAN_ENV) $(TSANBUILD)/tests/job/job_tests
+
 bench:
 	@$(NEED) $(BENCH_PKGS)
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
@@ -70,4 +87,4 @@ fuzz:
 	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)

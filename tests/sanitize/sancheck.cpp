@@ -2,12 +2,14 @@
 // can see the sanitizer build stop and report it; "none" commits nothing.
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 void* volatile keep;  // a block the leak case forgets again
 volatile int at;      // sizes, indices and values the compiler cannot fold
 volatile int size = 8;
 volatile double big = 1e10;
+int shared;  // written by two threads at once in the race case
 }
 
 int main(int argc, char** argv)
@@ -43,6 +45,12 @@ int main(int argc, char** argv)
     if (!std::strcmp(kind, "shift")) {
         int i = 1 << (at + 24);  // at = 8: a shift by 32
         return i == 5;
+    }
+    if (!std::strcmp(kind, "race")) {
+        std::thread t([] { shared += at; });
+        shared += at;
+        t.join();
+        return shared == 5;
     }
     return std::strcmp(kind, "none") != 0;
 }
