@@ -20,8 +20,9 @@
 // A byte range of an .OBJ file handed out as runs of whole lines.
 struct objtext {
     FILE* f;
-    char* buf;    // cap bytes, then one for a line feed ending a last line, then 16
-    size_t cap;
+    char* mem;    // the block: room bytes from its first aligned byte, then 1 + 16
+    size_t room;
+    char* buf;    // the bytes held start here, within the room
     size_t len;   // bytes held
     size_t used;  // bytes already handed out
     unsigned long long left;  // bytes of the range not yet read

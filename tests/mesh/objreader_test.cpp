@@ -410,6 +410,8 @@ TEST_F(ObjRead, ManyLinesAcrossBlocks)
     for (int i = 1; i <= 300000; i++) {
         std::string n = std::to_string(i);
         text += "v " + n + " -" + n + ".5 " + n + "e-3\nvt 0." + n + " 1\n";
+        // lines longer than the page the unfinished line is moved before
+        if (i % 200 == 0) text += "# " + std::string(4100 + i % 6007, 'c') + "\n";
     }
     for (int i = 1; i <= 300000; i++) text += "f " + std::to_string(i) + "/" + std::to_string(i) + "\n";
     ASSERT_GT(text.size(), 2u * (4 << 20));
