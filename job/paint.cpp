@@ -1,5 +1,5 @@
 #include "job/paint.h"
-#include "job/cores.h"
+#include "mesh/cores.h"
 
 #include <algorithm>
 #include <atomic>

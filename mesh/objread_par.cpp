@@ -9,12 +9,11 @@
 // them. Anything unusual (a bad line, a read error, a file that changed
 // between the passes, the 16-bit limits) gives up, and the one-pass reader
 // reads the file again, with its warnings.
+#include "mesh/cores.h"
 #include "mesh/objread_text.h"
 
 #include <atomic>
 #include <cstdlib>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -23,7 +22,6 @@ namespace {
 // several chunks per thread.
 const long MINCHUNK = 1L << 20;  // below this a chunk costs more than it gains
 const int CHUNKSPERTHREAD = 8;
-const int MAXTHREADS = 8;
 
 struct namedline {    // a "g" or "usemtl" line of a chunk
     long long face;   // faces of the chunk before it
@@ -42,34 +40,16 @@ struct chunk {
     bool ok;
 };
 
-int threadcount()
-{
-    unsigned n = std::thread::hardware_concurrency();
-    return n < 1 ? 1 : n > MAXTHREADS ? MAXTHREADS : (int)n;
-}
-
 // Runs work(c) for every chunk c, on up to nthreads threads, each taking
-// the next chunk not yet taken.
+// the next chunk not yet taken; a thread that cannot be started leaves its
+// chunks to the others.
 template <class F>
 void forchunks(int nchunks, int nthreads, F work)
 {
-    int n = nthreads < nchunks ? nthreads : nchunks;
     std::atomic<int> next(0);
-    auto run = [&] {
+    onthreads(nthreads < nchunks ? nthreads : nchunks, [&](int) {
         for (int c; (c = next++) < nchunks;) work(c);
-    };
-    // A thread that cannot be started leaves its chunks to the others.
-    std::thread t[MAXTHREADS];
-    for (int k = 1; k < n; k++) {
-        try {
-            t[k] = std::thread(run);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    run();
-    for (int k = 1; k < n; k++)
-        if (t[k].joinable()) t[k].join();
+    });
 }
 
 // The start of the first line that begins at or after byte at: just past
@@ -282,7 +262,7 @@ int countchunks(const char* file, int nthreads, chunk** out)
 int countparallel(const char* file, objcounts* all)
 {
     chunk* cs = nullptr;
-    int n = countchunks(file, threadcount(), &cs);
+    int n = countchunks(file, corecount(), &cs);
     if (!n) return 0;
     *all = {0, 0, 0, 0, 0, 0};
     for (int c = 0; c < n; c++) {
@@ -300,7 +280,7 @@ int countparallel(const char* file, objcounts* all)
 int readparallel(mesh* m, const char* file)
 {
     m->initialize(1);
-    const int nthreads = threadcount();
+    const int nthreads = corecount();
     chunk* cs = nullptr;
     int n = countchunks(file, nthreads, &cs);
     if (!n) return 0;

@@ -1,5 +1,5 @@
 // Sharing a stage out among the cores: a thread for each part, the calling
-// thread taking the first.
+// thread taking the first. The reader, the painting and the finishing use it.
 #pragma once
 #include <system_error>
 #include <thread>
