@@ -6,11 +6,15 @@
 
 enum { MAXTHREADS = 8 };
 
-// Cores to use: 1 to MAXTHREADS.
+// Cores to use: 1 to MAXTHREADS. Asked of the system once: the answer
+// comes from a file on some systems, and every stage of every map asks.
 inline int corecount()
 {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n < 1 ? 1 : n > MAXTHREADS ? MAXTHREADS : (int)n;
+    static const int cores = [] {
+        const unsigned n = std::thread::hardware_concurrency();
+        return n < 1 ? 1 : n > MAXTHREADS ? (int)MAXTHREADS : (int)n;
+    }();
+    return cores;
 }
 
 // Runs work(k) for k = 0 to n - 1 (n at most MAXTHREADS), each on its own
