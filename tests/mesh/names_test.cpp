@@ -3,6 +3,7 @@
 // reader's two passes.
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
+#include "tests/job/fixture.h"
 #include "tests/mesh/recordprompts.h"
 
 #include <gtest/gtest.h>
@@ -101,30 +102,21 @@ TEST(NameLookup, IndexGoesWithTheArrays)
 
 class ObjInput : public ::testing::Test {
   protected:
-    std::string dir;
+    tempdir files;
     recordprompts shown;
     emptymesh m;
 
-    void SetUp() override
-    {
-        std::string t = ::testing::TempDir() + "uvpaint-inputXXXXXX";
-        ASSERT_NE(mkdtemp(&t[0]), nullptr);
-        dir = t;
-    }
     void TearDown() override
     {
         objread_parallel = true;
         objread_chunkbytes = 0;
         objread_betweenpasses = nullptr;
-        std::filesystem::remove_all(dir);
     }
     std::string write(const std::string& text, const char* name = "mesh.obj")
     {
-        std::string file = dir + "/" + name;
-        FILE* f = std::fopen(file.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
-        std::fclose(f);
+        std::string file = files.put(name, text);
+        std::error_code e;  // a file not written whole shows as a wrong size
+        EXPECT_EQ(std::filesystem::file_size(file, e), text.size());
         return file;
     }
 };

@@ -1,5 +1,6 @@
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
+#include "tests/job/fixture.h"
 #include "tests/mesh/recordprompts.h"
 
 #include <gtest/gtest.h>
@@ -19,30 +20,18 @@ namespace {
 // into `m` and looks at the boxes that were shown.
 class ObjRead : public ::testing::Test {
   protected:
-    std::string dir;
+    tempdir files;
     recordprompts shown;
     mesh m;
 
-    void SetUp() override
-    {
-        std::string t = ::testing::TempDir() + "uvpaint-meshXXXXXX";
-        ASSERT_NE(mkdtemp(&t[0]), nullptr);
-        dir = t;
-        m.initialize(0);
-    }
-    void TearDown() override
-    {
-        m.delarrays();
-        std::filesystem::remove_all(dir);
-    }
+    void SetUp() override { m.initialize(0); }
+    void TearDown() override { m.delarrays(); }
 
     std::string write(const std::string& text, const char* name = "mesh.obj")
     {
-        std::string file = dir + "/" + name;
-        FILE* f = std::fopen(file.c_str(), "wb");
-        EXPECT_NE(f, nullptr);
-        EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), f), text.size());
-        std::fclose(f);
+        std::string file = files.put(name, text);
+        std::error_code e;  // a file not written whole shows as a wrong size
+        EXPECT_EQ(std::filesystem::file_size(file, e), text.size());
         return file;
     }
     int read(const std::string& text, int append = 0)
@@ -345,7 +334,7 @@ TEST_F(ObjRead, FileWithoutGeometryReadsEmpty)
 
 TEST_F(ObjRead, MissingFileIsReportedOnce)
 {
-    std::string missing = dir + "/none.obj";
+    std::string missing = files.at("none.obj");
     EXPECT_EQ(m.readOBJ(missing.c_str(), 0), 0);
     ASSERT_EQ(shown.boxes.size(), 1u);
     EXPECT_EQ(shown.boxes[0].text, missing);
@@ -363,11 +352,11 @@ TEST_F(ObjRead, MissingFileIsReportedOnce)
 TEST_F(ObjRead, FolderIsAFileThatCannotBeOpened)
 {
     int n[6] = {0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(countOBJ(dir.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 0);
-    EXPECT_EQ(m.readOBJ(dir.c_str(), 0), 0);
+    EXPECT_EQ(countOBJ(files.path.c_str(), &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]), 0);
+    EXPECT_EQ(m.readOBJ(files.path.c_str(), 0), 0);
     ASSERT_EQ(shown.boxes.size(), 2u);
     for (const shownbox& b : shown.boxes) {
-        EXPECT_EQ(b.text, dir);
+        EXPECT_EQ(b.text, files.path);
         EXPECT_EQ(b.title, "I can't open this file");
     }
 }
