@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "fixture.h"
 #include "job/cr2.h"
 #include "shell/scripted.h"
+#include "tests/support/support.h"
 
 namespace {
 

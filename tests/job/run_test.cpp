@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "fixture.h"
 #include "job/job.h"
 #include "shell/scripted.h"
+#include "tests/support/support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define UNDER_ASAN 1

@@ -3,7 +3,7 @@
 // reader's two passes.
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
-#include "tests/job/fixture.h"
+#include "tests/support/support.h"
 #include "tests/mesh/recordprompts.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
-#include "tests/job/fixture.h"
+#include "tests/support/support.h"
 #include "tests/mesh/recordprompts.h"
 
 #include <gtest/gtest.h>

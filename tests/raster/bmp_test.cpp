@@ -7,12 +7,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,6 +17,7 @@
 
 #include "raster/bmp.h"
 #include "shell/prompts.h"
+#include "tests/support/support.h"
 
 namespace fs = std::filesystem;
 typedef std::vector<unsigned char> bytes;
@@ -39,17 +37,6 @@ int nofile(window, char*, const char*, const char*, int) { return 0; }
 void nostr(window, const char*) {}
 void notitle(window, const char*) {}
 const promptops recorder = {record, yes, yesnc, nofile, nostr, notitle, nullptr};
-
-bytes readall(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeall(const fs::path& p, const std::string& s)
-{
-    std::ofstream(p, std::ios::binary) << s;
-}
 
 uint32_t le32(const bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; }
 uint16_t le16(const bytes& b, size_t at) { return (uint16_t)(b[at] | b[at + 1] << 8); }
@@ -71,12 +58,9 @@ void paintF(image& I)
 
 class Bmp : public testing::Test {
 protected:
-    fs::path dir;
+    tempdir dir;
     void SetUp() override
     {
-        char tmpl[] = "/tmp/uvpaint-bmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
         boxes.clear();
         setprompts(&recorder);
     }
@@ -85,14 +69,6 @@ protected:
         setprompts(nullptr);
         bmpfailstep = 0;
         bmpchunk = (size_t)64 << 20;
-        fs::remove_all(dir);
-    }
-    std::string path(const char* name) const { return (dir / name).string(); }
-    std::set<std::string> files() const
-    {
-        std::set<std::string> s;
-        for (const auto& e : fs::directory_iterator(dir)) s.insert(e.path().filename().string());
-        return s;
     }
     // One warning box with text, captioned with the file name.
     void expectwarning(const char* text, const std::string& name)
@@ -115,10 +91,10 @@ TEST_F(Bmp, HeadersOf24BitMaps)
         SCOPED_TRACE(c.n);
         I.reset(c.n, c.n, 24, -1);
         for (int y = 0; y < c.n; y++) std::memset((unsigned char*)I.Row(y), y & 0xff, 3 * (size_t)c.n);
-        const std::string f = path("map.bmp");
+        const std::string f = dir.at("map.bmp");
         ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
         EXPECT_TRUE(boxes.empty());
-        const bytes b = readall(f);
+        const bytes b = readbytes(f);
         ASSERT_EQ(b.size(), c.filesize);
         EXPECT_EQ(b[0], 'B');
         EXPECT_EQ(b[1], 'M');
@@ -143,13 +119,13 @@ TEST_F(Bmp, HeadersOf24BitMaps)
             for (size_t k = 3 * (size_t)c.n; k < c.LL; k++) ASSERT_EQ(b[at + k], 0);
         }
     }
-    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
 }
 
 TEST_F(Bmp, EmptyImageIsSixtyTwoBytes)
 {
     image I;
-    const std::string f = path("empty.bmp");
+    const std::string f = dir.at("empty.bmp");
     ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
     const bytes want = {
         'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,
@@ -157,7 +133,7 @@ TEST_F(Bmp, EmptyImageIsSixtyTwoBytes)
         0, 0, 0, 0, 0, 0, 0, 0, 0xe0, 0x2e, 0, 0, 0xe0, 0x2e, 0, 0,
         2, 0, 0, 0, 2, 0, 0, 0,
         0, 0, 0, 0, 170, 0, 0, 0};
-    EXPECT_EQ(readall(f), want);
+    EXPECT_EQ(readbytes(f), want);
 }
 
 TEST_F(Bmp, SmallDepthsCarryTheirColourTable)
@@ -165,9 +141,9 @@ TEST_F(Bmp, SmallDepthsCarryTheirColourTable)
     image I;
     I.reset(5, 5, 4, -1);
     std::memset(I.P, 0x12, I.pixelbytes());
-    const std::string f = path("four.bmp");
+    const std::string f = dir.at("four.bmp");
     ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
-    const bytes b = readall(f);
+    const bytes b = readbytes(f);
     ASSERT_EQ(b.size(), 54u + 64 + 20);
     EXPECT_EQ(le32(b, 2), 138u);
     EXPECT_EQ(le32(b, 10), 118u);
@@ -180,7 +156,7 @@ TEST_F(Bmp, ImageMagickReadsEveryPixel)
 {
     image I;
     paintF(I);
-    const std::string f = path("f.bmp");
+    const std::string f = dir.at("f.bmp");
     ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
     const std::string cmd = std::string(CONVERT) + " '" + f + "' ppm:-";
     FILE* p = popen(cmd.c_str(), "r");
@@ -211,17 +187,17 @@ TEST_F(Bmp, SameImageGivesSameBytesWhateverTheChunks)
 {
     image I;
     paintF(I);
-    const std::string a = path("a.bmp"), b = path("b.bmp"), c = path("c.bmp");
+    const std::string a = dir.at("a.bmp"), b = dir.at("b.bmp"), c = dir.at("c.bmp");
     ASSERT_EQ(bmpwrite(a.c_str(), I), 1);
     ASSERT_EQ(bmpwrite(a.c_str(), I), 1);  // over itself
     bmpchunk = 5;
     ASSERT_EQ(bmpwrite(b.c_str(), I), 1);
     bmpchunk = 1;
     ASSERT_EQ(bmpwrite(c.c_str(), I), 1);
-    const bytes A = readall(a);
+    const bytes A = readbytes(a);
     EXPECT_EQ(A.size(), 54u + 24 * 5);
-    EXPECT_EQ(readall(b), A);
-    EXPECT_EQ(readall(c), A);
+    EXPECT_EQ(readbytes(b), A);
+    EXPECT_EQ(readbytes(c), A);
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -229,36 +205,35 @@ TEST_F(Bmp, NameThatCannotBeCreatedWarnsOnce)
 {
     image I;
     paintF(I);
-    const std::string f = path("no such folder/map.bmp");
+    const std::string f = dir.at("no such folder/map.bmp");
     EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
     expectwarning("I can't open this file", f);
-    EXPECT_TRUE(files().empty());
+    EXPECT_TRUE(dir.files().empty());
 }
 
 TEST_F(Bmp, EveryFailingStepKeepsTheOldFile)
 {
     image I;
     paintF(I);
-    const std::string f = path("map.bmp");
+    const std::string f = dir.at("map.bmp");
     bmpchunk = 16;  // 54 + 120 bytes: 12 writes, the close, the replace
     int step = 1;
     for (;; step++) {
-        writeall(f, "the old map");
+        writefile(f, "the old map");
         bmpfailstep = step;
         int r = bmpwrite(f.c_str(), I);
         EXPECT_EQ(bmpfailstep, 0);
         if (r == 1) break;
         SCOPED_TRACE(step);
         expectwarning("I can't write this file", f);
-        bytes old = readall(f);
-        EXPECT_EQ(std::string(old.begin(), old.end()), "the old map");
-        EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+        EXPECT_EQ(readfile(f), "the old map");
+        EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
         ASSERT_LT(step, 100);
     }
     EXPECT_EQ(step, 15);  // only a write that failed nowhere replaces it
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(readall(f).size(), 174u);
-    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+    EXPECT_EQ(readbytes(f).size(), 174u);
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
 }
 
 TEST_F(Bmp, FullDiskIsReportedAndCleanedUp)
@@ -268,12 +243,12 @@ TEST_F(Bmp, FullDiskIsReportedAndCleanedUp)
     image big, small;
     big.reset(300, 300, 24, -1);
     std::memset(big.P, 7, big.pixelbytes());
-    const std::string f = path("map.bmp");
+    const std::string f = dir.at("map.bmp");
     struct rlimit old;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     void (*oldsig)(int) = signal(SIGXFSZ, SIG_IGN);
     for (const image* I : {&big, &small}) {
-        writeall(f, "the old map");
+        writefile(f, "the old map");
         struct rlimit lim = old;
         lim.rlim_cur = 40;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
@@ -281,9 +256,8 @@ TEST_F(Bmp, FullDiskIsReportedAndCleanedUp)
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
         EXPECT_EQ(r, 0);
         expectwarning("I can't write this file", f);
-        bytes b = readall(f);
-        EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
-        EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
+        EXPECT_EQ(readfile(f), "the old map");
+        EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
     }
     signal(SIGXFSZ, oldsig);
 }
@@ -292,12 +266,12 @@ TEST_F(Bmp, FolderOfTheNameIsRefusedBeforeAnythingIsMade)
 {
     image I;
     paintF(I);
-    const std::string f = path("folder.bmp");
+    const std::string f = dir.at("folder.bmp");
     fs::create_directory(f);
-    writeall(dir / "folder.bmp" / "inside", "x");
+    dir.put("folder.bmp/inside", "x");
     EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
     expectwarning("I can't open this file", f);
-    EXPECT_EQ(files(), std::set<std::string>{"folder.bmp"});
+    EXPECT_EQ(dir.files(), std::set<std::string>{"folder.bmp"});
     EXPECT_TRUE(fs::is_directory(f));
     EXPECT_EQ(fs::directory_iterator(f)->path().filename(), "inside");
 }
@@ -306,66 +280,64 @@ TEST_F(Bmp, LinksAreFollowedToTheFileTheyLeadTo)
 {
     image I;
     paintF(I);
-    fs::create_directory(dir / "maps");
-    writeall(dir / "maps" / "real.bmp", "the old map");
-    fs::create_symlink("maps/real.bmp", dir / "near.bmp");      // relative
-    fs::create_symlink(dir / "near.bmp", dir / "far.bmp");      // a chain
-    fs::create_symlink("maps/new.bmp", dir / "dangling.bmp");   // leads to nothing yet
-    fs::create_symlink("loop.bmp", dir / "loop.bmp");
+    fs::create_directory(dir.at("maps"));
+    dir.put("maps/real.bmp", "the old map");
+    fs::create_symlink("maps/real.bmp", dir.at("near.bmp"));     // relative
+    fs::create_symlink(dir.at("near.bmp"), dir.at("far.bmp"));   // a chain
+    fs::create_symlink("maps/new.bmp", dir.at("dangling.bmp"));  // leads to nothing yet
+    fs::create_symlink("loop.bmp", dir.at("loop.bmp"));
     for (const char* name : {"near.bmp", "far.bmp"}) {
         SCOPED_TRACE(name);
-        writeall(dir / "maps" / "real.bmp", "the old map");
-        ASSERT_EQ(bmpwrite(path(name).c_str(), I), 1);
-        EXPECT_EQ(readall(dir / "maps" / "real.bmp").size(), 174u);
+        dir.put("maps/real.bmp", "the old map");
+        ASSERT_EQ(bmpwrite(dir.at(name).c_str(), I), 1);
+        EXPECT_EQ(readbytes(dir.at("maps/real.bmp")).size(), 174u);
     }
-    ASSERT_EQ(bmpwrite(path("dangling.bmp").c_str(), I), 1);
-    EXPECT_EQ(readall(dir / "maps" / "new.bmp").size(), 174u);
+    ASSERT_EQ(bmpwrite(dir.at("dangling.bmp").c_str(), I), 1);
+    EXPECT_EQ(readbytes(dir.at("maps/new.bmp")).size(), 174u);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(bmpwrite(path("loop.bmp").c_str(), I), 0);
-    expectwarning("I can't open this file", path("loop.bmp"));
+    EXPECT_EQ(bmpwrite(dir.at("loop.bmp").c_str(), I), 0);
+    expectwarning("I can't open this file", dir.at("loop.bmp"));
     // The links are still links, and no temporary file is left anywhere.
     for (const char* name : {"near.bmp", "far.bmp", "dangling.bmp", "loop.bmp"})
-        EXPECT_TRUE(fs::is_symlink(dir / name)) << name;
-    EXPECT_EQ(files(), (std::set<std::string>{"maps", "near.bmp", "far.bmp", "dangling.bmp", "loop.bmp"}));
-    std::set<std::string> inside;
-    for (const auto& e : fs::directory_iterator(dir / "maps")) inside.insert(e.path().filename().string());
-    EXPECT_EQ(inside, (std::set<std::string>{"real.bmp", "new.bmp"}));
+        EXPECT_TRUE(fs::is_symlink(dir.at(name))) << name;
+    EXPECT_EQ(dir.files(), (std::set<std::string>{"maps", "near.bmp", "far.bmp", "dangling.bmp", "loop.bmp"}));
+    EXPECT_EQ(dir.files("maps"), (std::set<std::string>{"real.bmp", "new.bmp"}));
 }
 
 TEST_F(Bmp, DevicesAndPipesAreWrittenInPlaceNeverReplaced)
 {
     image I;
     paintF(I);
-    fs::create_symlink("/dev/full", dir / "full.bmp");
-    fs::create_symlink("/dev/null", dir / "null.bmp");
+    fs::create_symlink("/dev/full", dir.at("full.bmp"));
+    fs::create_symlink("/dev/null", dir.at("null.bmp"));
     bmpchunk = 16;  // a full device refuses a write, not only the close
-    EXPECT_EQ(bmpwrite(path("full.bmp").c_str(), I), 0);
-    expectwarning("I can't write this file", path("full.bmp"));
-    EXPECT_EQ(bmpwrite(path("null.bmp").c_str(), I), 1);
+    EXPECT_EQ(bmpwrite(dir.at("full.bmp").c_str(), I), 0);
+    expectwarning("I can't write this file", dir.at("full.bmp"));
+    EXPECT_EQ(bmpwrite(dir.at("null.bmp").c_str(), I), 1);
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
 
     // A pipe gets exactly the bytes a file would.
-    ASSERT_EQ(bmpwrite(path("file.bmp").c_str(), I), 1);
-    const bytes want = readall(path("file.bmp"));
-    const std::string fifo = path("pipe.bmp");
+    ASSERT_EQ(bmpwrite(dir.at("file.bmp").c_str(), I), 1);
+    const bytes want = readbytes(dir.at("file.bmp"));
+    const std::string fifo = dir.at("pipe.bmp");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     bytes got;
-    std::thread reader([&] { got = readall(fifo); });
+    std::thread reader([&] { got = readbytes(fifo); });
     EXPECT_EQ(bmpwrite(fifo.c_str(), I), 1);
     reader.join();
     EXPECT_EQ(got, want);
     EXPECT_TRUE(fs::is_fifo(fifo));
-    EXPECT_EQ(files(), (std::set<std::string>{"full.bmp", "null.bmp", "file.bmp", "pipe.bmp"}));
+    EXPECT_EQ(dir.files(), (std::set<std::string>{"full.bmp", "null.bmp", "file.bmp", "pipe.bmp"}));
 }
 
 TEST_F(Bmp, ReplacedFileKeepsItsPermissions)
 {
     image I;
     paintF(I);
-    const std::string f = path("map.bmp");
-    writeall(f, "the old map");
+    const std::string f = dir.at("map.bmp");
+    writefile(f, "the old map");
     ASSERT_EQ(chmod(f.c_str(), 0640), 0);
     ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
     EXPECT_EQ(fs::status(f).permissions(), fs::perms(0640));
@@ -374,9 +346,9 @@ TEST_F(Bmp, ReplacedFileKeepsItsPermissions)
     EXPECT_EQ(fs::status(f).permissions(), fs::perms(0604));
     // A new file gets what the umask leaves, as any new file does.
     const mode_t mask = umask(027);
-    ASSERT_EQ(bmpwrite(path("new.bmp").c_str(), I), 1);
+    ASSERT_EQ(bmpwrite(dir.at("new.bmp").c_str(), I), 1);
     umask(mask);
-    EXPECT_EQ(fs::status(path("new.bmp")).permissions(), fs::perms(0640));
+    EXPECT_EQ(fs::status(dir.at("new.bmp")).permissions(), fs::perms(0640));
 }
 
 namespace {
@@ -401,9 +373,9 @@ TEST_F(Bmp, FilesAndFoldersTheUserMayNotWriteAreLeftAlone)
     paintF(I);
     // A read-only map in a folder anyone may write: a rename could replace
     // it, which the user could not do by writing it.
-    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
-    const std::string f = path("map.bmp");
-    writeall(f, "the old map");
+    ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+    const std::string f = dir.at("map.bmp");
+    writefile(f, "the old map");
     ASSERT_EQ(chmod(f.c_str(), 0444), 0);
     if (geteuid() == 0) {  // nobody's own map
         ASSERT_EQ(chown(f.c_str(), 65534, 65534), 0);
@@ -413,42 +385,39 @@ TEST_F(Bmp, FilesAndFoldersTheUserMayNotWriteAreLeftAlone)
         return r == 0 && boxes.size() == 1 && boxes[0].text == "I can't open this file" && boxes[0].title == f ? 0 : 1;
     };
     EXPECT_EQ(asnobody(attempt), 0);
-    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
-    bytes b = readall(f);
-    EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
+    EXPECT_EQ(readfile(f), "the old map");
 
     // A map the user may write in a folder they may not: nothing can be made
     // beside it, so it stays as it was.
     ASSERT_EQ(chmod(f.c_str(), 0666), 0);
-    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir.path.c_str(), 0555), 0);
     EXPECT_EQ(asnobody(attempt), 0);
-    ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
-    EXPECT_EQ(files(), std::set<std::string>{"map.bmp"});
-    b = readall(f);
-    EXPECT_EQ(std::string(b.begin(), b.end()), "the old map");
+    ASSERT_EQ(chmod(dir.path.c_str(), 0700), 0);
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
+    EXPECT_EQ(readfile(f), "the old map");
 }
 
 TEST_F(Bmp, FilesBesideTheTargetAreLeftAlone)
 {
     image I;
     paintF(I);
-    const std::string f = path("map.bmp");
-    writeall(f + ".tmp", "someone else's");
-    writeall(f + ".tmp1", "and another");
+    const std::string f = dir.at("map.bmp");
+    writefile(f + ".tmp", "someone else's");
+    writefile(f + ".tmp1", "and another");
     ASSERT_EQ(bmpwrite(f.c_str(), I), 1);
-    EXPECT_EQ(readall(f).size(), 174u);
-    bytes a = readall(f + ".tmp"), b = readall(f + ".tmp1");
-    EXPECT_EQ(std::string(a.begin(), a.end()), "someone else's");
-    EXPECT_EQ(std::string(b.begin(), b.end()), "and another");
-    EXPECT_EQ(files().size(), 3u);
+    EXPECT_EQ(readbytes(f).size(), 174u);
+    EXPECT_EQ(readfile(f + ".tmp"), "someone else's");
+    EXPECT_EQ(readfile(f + ".tmp1"), "and another");
+    EXPECT_EQ(dir.files().size(), 3u);
 }
 
 TEST_F(Bmp, ImageWithoutItsPixelsIsNotWritten)
 {
     image I;
     EXPECT_EQ(I.reset(MAXSIDE + 1, 4, 24, -1), nullptr);
-    const std::string f = path("map.bmp");
+    const std::string f = dir.at("map.bmp");
     EXPECT_EQ(bmpwrite(f.c_str(), I), 0);
     expectwarning("I can't write this file", f);
-    EXPECT_TRUE(files().empty());
+    EXPECT_TRUE(dir.files().empty());
 }

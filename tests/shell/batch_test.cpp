@@ -4,11 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "shell/batch.h"
 #include "shell/prompts.h"
 #include "shell/scripted.h"
+#include "tests/support/support.h"
 
 namespace fs = std::filesystem;
 
@@ -27,25 +25,6 @@ const std::string MESH = SAMPLES + "/figure.obj";
 const std::string FIGURE = SAMPLES + "/figure.cr2";
 const char CR2REPORT[] = "these materials are in the .CR2 file but not in the .OBJ file: pants, Lashes\n";
 const char OBJREPORT[] = "these materials are in the .OBJ file but not in the .CR2 file: Belt, Pants\n";
-
-std::string slurp(FILE* f)
-{
-    std::string s;
-    std::rewind(f);
-    char buf[4096];
-    size_t k;
-    while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, k);
-    std::fclose(f);
-    return s;
-}
-
-std::string readfile(const std::string& name)
-{
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 struct result {
     int status;
@@ -70,38 +49,6 @@ result run(std::vector<std::string> args, FILE* tty = nullptr)
     return r;
 }
 
-// A 24-bit .BMP read back: its size and its pixels, picture rows from the top.
-struct bmp {
-    int w = 0, h = 0, bpp = 0;
-    std::string data;
-    int offset = 0;
-    unsigned rgb(int row, int col) const  // 0xRRGGBB
-    {
-        size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
-        const unsigned char* p =
-            (const unsigned char*)data.data() + offset + (size_t)(h - 1 - row) * stride + (size_t)col * 3;
-        return (unsigned)p[2] << 16 | (unsigned)p[1] << 8 | p[0];
-    }
-};
-
-int32_t le32(const std::string& s, size_t at)
-{
-    const unsigned char* p = (const unsigned char*)s.data() + at;
-    return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
-}
-
-bmp readbmp(const std::string& name)
-{
-    bmp b;
-    b.data = readfile(name);
-    if (b.data.size() < 54 || b.data.compare(0, 2, "BM") != 0) return b;
-    b.offset = le32(b.data, 10);
-    b.w = le32(b.data, 18);
-    b.h = le32(b.data, 22);
-    b.bpp = (unsigned char)b.data[28] | (unsigned char)b.data[29] << 8;
-    return b;
-}
-
 // Colours of the sample, 0xRRGGBB: KdColor 0.96 0.80 0.66 of skin gives 245 204 168.
 const unsigned SKIN = 0xF5CCA8;
 // Inside the head's front face, which lies at u 0.13-0.23, v 0.77-0.87.
@@ -109,19 +56,7 @@ const double HEADU = 0.18, HEADV = 0.82;
 
 class Batch : public testing::Test {
 protected:
-    std::string dir;
-    void SetUp() override
-    {
-        std::string t = testing::TempDir() + "uvpaint-batch-XXXXXX";
-        ASSERT_NE(mkdtemp(&t[0]), nullptr);
-        dir = t;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string path(const std::string& name) { return dir + "/" + name; }
-    void write(const std::string& name, const std::string& text)
-    {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
+    tempdir dir;
 };
 
 // --- options refused before the run -------------------------------------
@@ -218,15 +153,15 @@ TEST(BatchOptions, HelpAndVersion)
 
 TEST_F(Batch, ColouredMapIsWrittenAndEachBoxIsALineOnStandardError)
 {
-    result r = run({"--obj", MESH, "--cr2", FIGURE, "--out", path("map.bmp")});
+    result r = run({"--obj", MESH, "--cr2", FIGURE, "--out", dir.at("map.bmp")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(CR2REPORT) + OBJREPORT + "I have created this texture map file: " + path("map.bmp") + "\n");
-    bmp b = readbmp(path("map.bmp"));
-    ASSERT_EQ(b.w, 640);
-    ASSERT_EQ(b.h, 640);
-    ASSERT_EQ(b.bpp, 24);
-    EXPECT_EQ(b.rgb((int)(HEADV * 640), (int)(HEADU * 640)), SKIN);
+    EXPECT_EQ(r.err, std::string(CR2REPORT) + OBJREPORT + "I have created this texture map file: " + dir.at("map.bmp") + "\n");
+    bmpfile b = readbmp(dir.at("map.bmp"));
+    ASSERT_TRUE(b.ok);  // 24 bits, as long as its header says
+    ASSERT_EQ(b.width, 640);
+    ASSERT_EQ(b.height, 640);
+    EXPECT_EQ(b.pixel((int)(HEADV * 640), (int)(HEADU * 640)), SKIN);
 }
 
 TEST_F(Batch, CheckOnlyReportsOnStandardOutputAndHidesTheRefusedName)
@@ -242,8 +177,8 @@ TEST_F(Batch, CheckOnlyWithEveryNamePairedExitsZero)
     std::string cr2;
     for (const char* m : {"skin", "Hair", "Eyes", "Shirt", "Belt", "Pants", "Shoes"})
         cr2 += std::string("\tmaterial ") + m + "\n\t\t{\n\t\tKdColor 1 1 1 1\n\t\t}\n";
-    write("all.cr2", cr2);
-    result r = run({"--obj", MESH, "--cr2", path("all.cr2")});
+    dir.put("all.cr2", cr2);
+    result r = run({"--obj", MESH, "--cr2", dir.at("all.cr2")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
@@ -251,61 +186,61 @@ TEST_F(Batch, CheckOnlyWithEveryNamePairedExitsZero)
 
 TEST_F(Batch, ExistingMapIsKeptWithoutOverwrite)
 {
-    ASSERT_EQ(run({"--obj", MESH, "--out", path("map.bmp"), "--size", "32"}).status, 0);
-    std::string before = readfile(path("map.bmp"));
+    ASSERT_EQ(run({"--obj", MESH, "--out", dir.at("map.bmp"), "--size", "32"}).status, 0);
+    std::string before = readfile(dir.at("map.bmp"));
 
-    result kept = run({"--obj", MESH, "--out", path("map.bmp"), "--size", "64"});
+    result kept = run({"--obj", MESH, "--out", dir.at("map.bmp"), "--size", "64"});
     EXPECT_EQ(kept.status, 2);
-    EXPECT_EQ(kept.err, "uvpaint: " + path("map.bmp") + " exists and was not replaced (--overwrite replaces it)\n");
-    EXPECT_EQ(readfile(path("map.bmp")), before);
+    EXPECT_EQ(kept.err, "uvpaint: " + dir.at("map.bmp") + " exists and was not replaced (--overwrite replaces it)\n");
+    EXPECT_EQ(readfile(dir.at("map.bmp")), before);
 
-    result replaced = run({"--obj", MESH, "--out", path("map.bmp"), "--size", "64", "--overwrite"});
+    result replaced = run({"--obj", MESH, "--out", dir.at("map.bmp"), "--size", "64", "--overwrite"});
     EXPECT_EQ(replaced.status, 0);
-    EXPECT_EQ(replaced.err, "I have created this texture map file: " + path("map.bmp") + "\n");
-    EXPECT_EQ(readbmp(path("map.bmp")).w, 64);
+    EXPECT_EQ(replaced.err, "I have created this texture map file: " + dir.at("map.bmp") + "\n");
+    EXPECT_EQ(readbmp(dir.at("map.bmp")).width, 64);
 }
 
 TEST_F(Batch, MeshNameWithCapitalsOpensAndNamesKeepTheirCase)
 {
-    fs::create_directories(path("Meshes"));
-    fs::copy_file(MESH, path("Meshes/Figure.OBJ"));
-    fs::create_directories(path("Maps"));
-    result r = run({"--obj", path("Meshes/Figure.OBJ"), "--out", path("Maps/Figure.BMP"), "--size", "32"});
+    fs::create_directories(dir.at("Meshes"));
+    fs::copy_file(MESH, dir.at("Meshes/Figure.OBJ"));
+    fs::create_directories(dir.at("Maps"));
+    result r = run({"--obj", dir.at("Meshes/Figure.OBJ"), "--out", dir.at("Maps/Figure.BMP"), "--size", "32"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "I have created this texture map file: " + path("Maps/Figure.BMP") + "\n");
-    EXPECT_EQ(readbmp(path("Maps/Figure.BMP")).w, 32);
+    EXPECT_EQ(r.err, "I have created this texture map file: " + dir.at("Maps/Figure.BMP") + "\n");
+    EXPECT_EQ(readbmp(dir.at("Maps/Figure.BMP")).width, 32);
 }
 
 TEST_F(Batch, FailuresExitTwo)
 {
-    write("flat.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");  // no texture coordinates
-    write("bad.obj", "v 0 0\n");
+    dir.put("flat.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");  // no texture coordinates
+    dir.put("bad.obj", "v 0 0\n");
 
-    result missing = run({"--obj", path("none.obj"), "--out", path("m.bmp")});
+    result missing = run({"--obj", dir.at("none.obj"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("I can't open this file"), std::string::npos) << missing.err;
 
-    result bad = run({"--obj", path("bad.obj"), "--out", path("m.bmp")});
+    result bad = run({"--obj", dir.at("bad.obj"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(bad.status, 2);
-    EXPECT_NE(bad.err.find("bad mesh, or this file ain't a mesh file: " + path("bad.obj")), std::string::npos);
+    EXPECT_NE(bad.err.find("bad mesh, or this file ain't a mesh file: " + dir.at("bad.obj")), std::string::npos);
 
-    result flat = run({"--obj", path("flat.obj"), "--out", path("m.bmp")});
+    result flat = run({"--obj", dir.at("flat.obj"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(flat.status, 2);
-    EXPECT_EQ(flat.err, "this mesh contains no `vt' lines: " + path("flat.obj") + "\n");
+    EXPECT_EQ(flat.err, "this mesh contains no `vt' lines: " + dir.at("flat.obj") + "\n");
 
     // A check of a bad mesh pairs nothing, yet it is no success.
-    result check = run({"--obj", path("bad.obj"), "--cr2", FIGURE});
+    result check = run({"--obj", dir.at("bad.obj"), "--cr2", FIGURE});
     EXPECT_EQ(check.status, 2);
     EXPECT_EQ(check.out, "");
 
-    result nofigure = run({"--obj", MESH, "--cr2", path("none.cr2"), "--out", path("m.bmp")});
+    result nofigure = run({"--obj", MESH, "--cr2", dir.at("none.cr2"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(nofigure.status, 2);
-    EXPECT_EQ(nofigure.err, "I can't open this file: " + path("none.cr2") + "\n");
+    EXPECT_EQ(nofigure.err, "I can't open this file: " + dir.at("none.cr2") + "\n");
 
-    result unwritable = run({"--obj", MESH, "--out", path("no/such/folder/m.bmp"), "--size", "16"});
+    result unwritable = run({"--obj", MESH, "--out", dir.at("no/such/folder/m.bmp"), "--size", "16"});
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_EQ(unwritable.err.find("I have created"), std::string::npos);
-    EXPECT_FALSE(fs::exists(path("m.bmp")));
+    EXPECT_FALSE(fs::exists(dir.at("m.bmp")));
 }
 
 // --- the same answers through the scripted prompts ----------------------
@@ -346,13 +281,13 @@ TEST_F(Batch, MapsAreTheSameBytesAsAScriptedRunWithTheSameAnswers)
     for (const samerun& c : runs) {
         SCOPED_TRACE(c.name);
         std::string mine = "batch" + std::to_string(&c - runs), theirs = "scripted" + std::to_string(&c - runs);
-        std::vector<std::string> args = {"--obj", MESH, "--out", path(mine + ".bmp")};
+        std::vector<std::string> args = {"--obj", MESH, "--out", dir.at(mine + ".bmp")};
         args.insert(args.end(), c.options.begin(), c.options.end());
         result r = run(args);
         ASSERT_EQ(r.status, 0) << r.err;
 
         script s;
-        s.answers = {"file " + MESH, "file " + path(theirs + ".bmp")};
+        s.answers = {"file " + MESH, "file " + dir.at(theirs + ".bmp")};
         for (const std::string& a : c.answers) s.answers.push_back(a == "CR2" ? "file " + FIGURE : a);
         usescript(&s);
         jobreport rep = {};
@@ -363,7 +298,7 @@ TEST_F(Batch, MapsAreTheSameBytesAsAScriptedRunWithTheSameAnswers)
         EXPECT_EQ(rep.written, (int)c.maps.size());
 
         for (const std::string& m : c.maps) {
-            std::string a = readfile(path(mine + m + ".bmp")), b = readfile(path(theirs + m + ".bmp"));
+            std::string a = readfile(dir.at(mine + m + ".bmp")), b = readfile(dir.at(theirs + m + ".bmp"));
             EXPECT_GT(a.size(), 54u) << m;
             EXPECT_TRUE(a == b) << m;
         }
@@ -419,13 +354,13 @@ TEST_F(Batch, TitlesMakeAProgressLineOnATerminal)
     // The line is cleared at the end: "\rfinished", then blanks over it.
     EXPECT_TRUE(blanked(check.err, at + std::strlen("\rfinished"), check.err.size())) << check.err.substr(at);
 
-    result full = ttyrun({"--obj", MESH, "--cr2", FIGURE, "--invert", "--out", path("t.bmp")});
+    result full = ttyrun({"--obj", MESH, "--cr2", FIGURE, "--invert", "--out", dir.at("t.bmp")});
     EXPECT_EQ(full.status, 0);
     for (const char* t : {"\rmaking texture map", "\radding margin", "\radding white edges",
                           "\rinverting texture map", "\rmaking texture map 100%"})
         EXPECT_NE(full.err.find(t), std::string::npos) << t;
     // A box line first wipes the progress line.
-    std::string box = "I have created this texture map file: " + path("t.bmp") + "\r\n";
+    std::string box = "I have created this texture map file: " + dir.at("t.bmp") + "\r\n";
     size_t b = full.err.find(box);
     ASSERT_NE(b, std::string::npos) << full.err;
     EXPECT_TRUE(blanked(full.err, full.err.rfind("\rfinished", b) + std::strlen("\rfinished"), b));

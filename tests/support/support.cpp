@@ -1,6 +1,5 @@
-#include "fixture.h"
+#include "support.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,7 +7,7 @@
 
 tempdir::tempdir()
 {
-    char name[] = "/tmp/uvjobXXXXXX";
+    char name[] = "/tmp/uvtestXXXXXX";
     if (!mkdtemp(name)) std::abort();  // no fixtures, no tests
     path = name;
 }
@@ -22,11 +21,47 @@ tempdir::~tempdir()
 std::string tempdir::put(const std::string& name, const std::string& text) const
 {
     std::string p = at(name);
-    std::ofstream(p, std::ios::binary) << text;
+    writefile(p, text);
     return p;
 }
 
+std::set<std::string> tempdir::files(const std::string& sub) const
+{
+    std::set<std::string> s;
+    for (const auto& e : std::filesystem::directory_iterator(sub.empty() ? path : at(sub)))
+        s.insert(e.path().filename().string());
+    return s;
+}
+
 bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string readfile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<unsigned char> readbytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writefile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string slurp(FILE* f)
+{
+    std::string s;
+    std::rewind(f);
+    char buf[4096];
+    size_t k;
+    while ((k = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, k);
+    std::fclose(f);
+    return s;
+}
 
 namespace {
 unsigned le32(const std::vector<unsigned char>& b, size_t at)
@@ -38,8 +73,7 @@ unsigned le32(const std::vector<unsigned char>& b, size_t at)
 bmpfile readbmp(const std::string& path)
 {
     bmpfile f;
-    std::ifstream in(path, std::ios::binary);
-    f.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    f.bytes = readbytes(path);
     if (f.bytes.size() < 54 || f.bytes[0] != 'B' || f.bytes[1] != 'M') return f;
     f.width = (int)le32(f.bytes, 18);
     f.height = (int)le32(f.bytes, 22);
