@@ -148,6 +148,7 @@ bool run(window wn, TextureJob* T, jobreport* rep)
         SetTitle(wn, "finished");
         return true;
     }
+    if (T->nmat > 1 && !nameparts(T, OB)) return tocleanup(nullptr, "out of memory", "");
     rep->maps = T->nmat;
     for (T->M = 0; T->M < T->nmat; T->M++) rep->written += makemap(wn, T);
     return true;
@@ -170,6 +171,7 @@ void startjob(TextureJob* T)
     T->list.matc = nullptr;
     T->list.nm = 0;
     T->work = nullptr;
+    T->parts = nullptr;
     used = nullptr;
 }
 

@@ -21,9 +21,11 @@ int report(int n, Names name, const char* title)
     char* text = (char*)std::malloc(size);
     if (!text) return listed;  // the pairing stands; only the report is lost
     char* p = text;
+    bool first = true;  // an empty name is listed too
     for (int i = 0; i < n; i++)
         if (const char* s = name(i)) {
-            if (p != text) *p++ = ',', *p++ = ' ';
+            if (!first) *p++ = ',', *p++ = ' ';
+            first = false;
             size_t len = std::strlen(s);
             std::memcpy(p, s, len);
             p += len;

@@ -8,9 +8,14 @@ extern const char filterBMP[];  // the file dialogs' filter for .BMP names
 // in a file name: / \ : * ? " < > | and control bytes become _, and a name
 // of dots only becomes _.
 void safename(char* dst, const char* name);
+// Gives every map of a run of several its part of a file name: the safe name
+// of its material, with "_2", "_3" ... added when that would repeat an
+// earlier map's part, ignoring case, so that no map replaces another's
+// file. 0 when out of memory.
+int nameparts(TextureJob* T, const mesh* m);
 // The file of map M: out itself for a single map; with several maps the
-// ".bmp" ending of out (or, when out lacks it, its end) gets "_" + the
-// material's safe name + ".bmp".
+// ".bmp" ending of out (or, when out lacks it, its end) gets "_" + the map's
+// part (without nameparts, the material's safe name) + ".bmp".
 void mapfilename(TextureJob* T, const mesh* m);
 // Asks for another name when out exists, names and writes map M, and confirms
 // a single map. 1 when written; 0 when skipped at the question or not

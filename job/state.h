@@ -15,8 +15,11 @@ enum {  // map kinds: the answer codes of the three-way question
     MAP_TRANSPARENCY = ANSWER_CANCEL,
 };
 
-// out + "_" + a 31-character material name + ".bmp" and the NUL
-enum { FNSIZE = PATHSIZE + 1 + 31 + 4 };
+// A map's part of a per-material file name: a 31-character material name,
+// "_" and up to 5 digits when it repeats an earlier map's, and the NUL.
+enum { PARTSIZE = 31 + 6 + 1 };
+// out + "_" + that part + ".bmp"
+enum { FNSIZE = PATHSIZE + 1 + PARTSIZE - 1 + 4 };
 
 struct TextureJob {
     char out[PATHSIZE];    // output .BMP name; empty for a check-only run
@@ -33,6 +36,7 @@ struct TextureJob {
     pal3 white, black;     // outlines and rims; background
     MaterialList list;     // the .CR2 materials
     void* work;            // scratch of margin and white edges (filled maps), or null
+    char (*parts)[PARTSIZE];  // with several maps: each map's part of its file name, or null
 };
 
 // Start values of a run: nmat 1, no material buffers, J empty, no answers.

@@ -38,11 +38,14 @@ const char OPTIONTEXT[] =
     "                      of the two files are compared\n"
     "  --kind KIND         colored (default with --cr2), mesh (default without)\n"
     "                      or transparency\n"
-    "  --separate          one map per material, named MAP_material.bmp\n"
+    "  --separate          one map per material, named MAP_material.bmp (a file\n"
+    "                      of that name is replaced; a name that another map\n"
+    "                      has, in either case, gets _2, _3 ...)\n"
     "  --black-transparent transparency maps: black = transparent, white = opaque\n"
     "  --invert            turn the map upside down\n"
     "  --size N            width and height in pixels, 1 to 32768 (default 640)\n"
-    "  --overwrite         replace an existing MAP.bmp\n"
+    "  --overwrite         replace an existing MAP.bmp (with --separate too,\n"
+    "                      where MAP.bmp itself is not written)\n"
     "exit status: 0 done, 1 names found on one side only, 2 refused or failed\n";
 
 int endswith(const char* s, const char* ext)  // case-insensitive

@@ -170,13 +170,6 @@ void cancelled(Fl_Widget*, void* data)
     static_cast<inputstate*>(data)->win->hide();
 }
 
-// Escape reads the field as "accept" does; the close box cancels.
-void inputclosed(Fl_Widget* w, void* data)
-{
-    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) accepted(w, data);
-    else cancelled(w, data);
-}
-
 const int FIELDW = 320, FIELDH = 28;
 }
 
@@ -186,7 +179,7 @@ void inputbox(const char* prompt, char* answer, int size)
     int wh = GAP + BUTTONH + 6 + FIELDH + GAP;
     Fl_Double_Window w(ww, wh, "");
     inputstate s{&w, nullptr, answer, size};
-    w.callback(inputclosed, &s);
+    w.callback(cancelled, &s);  // Escape and the close box, as on Windows
     w.xclass("uvpaint-input");
     new plaintext(GAP, GAP + 5, FIELDW, BUTTONH - 5, prompt);
     Fl_Input* field = new Fl_Input(GAP, GAP + BUTTONH + 6, FIELDW, FIELDH);

@@ -136,7 +136,10 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR CmdLine, int nCmdShow
     (void)CmdLine;   // the run-time library has split it into __argv
     (void)nCmdShow;  // the window always opens maximised
     Instance = hInst;
-    if (__argc > 1) {  // options: the batch command, as on Linux
+    // Options: the batch command, as on Linux. A lone file name (one
+    // dropped on the program, or "Open with") opens the window: the batch
+    // command's refusal would go to no console.
+    if (__argc > 1 && __argv[1][0] == '-') {
         batchconsole();
         return runbatch(__argc, __argv);
     }

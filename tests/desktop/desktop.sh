@@ -104,7 +104,8 @@ colored)
     ;;
 mesh)
     # A mesh map; the size is first answered with a letter, which brings the
-    # input dialog back, then given and accepted with Escape.
+    # input dialog back; a size typed there and left with Escape is not
+    # taken: the proposed 640 stands.
     press "$main" alt+m
     choose open "$MESHQ" "" Figure.obj
     choose save "$OUTQ" "$work/Figuretex.bmp" mesh.bmp
@@ -123,7 +124,7 @@ mesh)
     box message "$CREATED" "$work/mesh.bmp" Return
     ends 0
     nomore
-    samebytes mesh.bmp --obj Figure.obj --out batch.bmp --kind mesh --invert --size 512
+    samebytes mesh.bmp --obj Figure.obj --out batch.bmp --kind mesh --invert --size 640
     ;;
 transparency)
     # Close boxes: the three-way question gives Cancel (a transparency map),

@@ -90,6 +90,14 @@ readonly)
     expect 2 "$d/map.bmp: I can't open this file"
     same "$d" "$work/before"
     cmp -s "$d/map.bmp" "$work/old" || fail "a read-only map was replaced"
+    # A folder nobody may search: no file there is known to exist, so none
+    # is said to exist; the write cannot open it.
+    chmod 0700 "$d"
+    asnobody "$bin" --obj "$mesh" --out "$d/new.bmp" --size 64 > "$work/out" 2> "$work/err"
+    status=$?
+    expect 2 "$d/new.bmp: I can't open this file"
+    chmod 0777 "$d"
+    same "$d" "$work/before"
     ;;
 readonly-mount)
     fresh "$d"
@@ -223,8 +231,9 @@ killed)
 windows)
     # bin is wincheck.exe here: the writer's checks on Windows, under Wine.
     fresh "$d"
-    command -v wine > /dev/null || fail "no wine"
-    timeout 240 wine "$bin" "Z:$(printf '%s' "$d" | tr / '\\')" > "$work/out" 2>&1
+    wine=${WINE:-wine}
+    command -v "$wine" > /dev/null || fail "no $wine"
+    timeout 240 "$wine" "$bin" "Z:$(printf '%s' "$d" | tr / '\\')" > "$work/out" 2>&1
     status=$?
     [ "$status" = 0 ] || { cat "$work/out"; fail "wincheck.exe status $status"; }
     grep -q 'wincheck: ok' "$work/out" || { cat "$work/out"; fail "wincheck.exe did not finish"; }

@@ -65,6 +65,9 @@ TEST(Match, ReportsListTheCR2SideFirstJoinedByCommas)
     EXPECT_EQ(p.mats[1].col.red, 1);  // the first of the two skins
     EXPECT_EQ(p.mats[2].cf, 0);
     EXPECT_EQ(p.mats[2].col.red, 0);  // unpaired keeps its colour
+    // An empty name is listed like any other, first or last.
+    pairing e({"", "skin tone", ""}, {"skin"});
+    EXPECT_EQ(e.s.shown[1], "box: , skin tone, " + CR2SIDE);
 }
 
 TEST(Match, AnEmptyCR2ListReportsOnlyTheMesh)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "job/output.h"
@@ -55,6 +57,60 @@ TEST(Output, MapFileNames)
         mapfilename(&T, &m);
         EXPECT_STREQ(T.fn, r.fn) << r.out << " " << r.name;
     }
+}
+
+// Names that come out the same in a file name, in either case, or cut to 31
+// characters, give every map a file of its own, in map order.
+TEST(Output, MapsWhoseNamesMeetGetFilesOfTheirOwn)
+{
+    const char* names[] = {"a/b", "skin", "a_b", "A_B", "a_b_2", "a:b", "Material_With_A_Rather_Long_Name_X",
+                           "Material_With_A_Rather_Long_Name_Y", "", "", "SKIN"};
+    const char* parts[] = {"a_b", "skin", "a_b_2", "A_B_3", "a_b_2_2", "a_b_4", "Material_With_A_Rather_Long_Nam",
+                           "Material_With_A_Rather_Long_Nam_2", "", "_2", "SKIN_2"};
+    const int n = sizeof names / sizeof names[0];
+    Mat mats[n] = {};
+    for (int i = 0; i < n; i++) mats[i].rename(names[i]);
+    mesh m;
+    std::memset(&m, 0, sizeof m);
+    m.mat = mats;
+    m.nmat = n;
+    static TextureJob T;
+    startjob(&T);
+    std::strcpy(T.out, "/m/tex.bmp");
+    T.nmat = n;
+    ASSERT_EQ(nameparts(&T, &m), 1);
+    for (T.M = 0; T.M < n; T.M++) {
+        mapfilename(&T, &m);
+        EXPECT_EQ(std::string(T.fn), "/m/tex_" + std::string(parts[T.M]) + ".bmp") << T.M;
+    }
+    cleanup(&T);
+}
+
+// Thousands of maps of one name: every name different, without a look-up
+// per earlier map.
+TEST(Output, ManyMapsOfOneName)
+{
+    const int n = 32767;
+    Mat* mats = new Mat[n]();
+    for (int i = 0; i < n; i++) mats[i].rename(i % 2 ? "X" : "x");
+    mesh m;
+    std::memset(&m, 0, sizeof m);
+    m.mat = mats;
+    m.nmat = n;
+    static TextureJob T;
+    startjob(&T);
+    T.nmat = n;
+    ASSERT_EQ(nameparts(&T, &m), 1);
+    std::set<std::string> seen;
+    for (int i = 0; i < n; i++) {
+        std::string p = T.parts[i];
+        for (char& c : p) c = (char)std::tolower((unsigned char)c);
+        EXPECT_TRUE(seen.insert(p).second) << p;
+    }
+    EXPECT_STREQ(T.parts[1], "X_2");
+    EXPECT_STREQ(T.parts[n - 1], "x_32767");
+    cleanup(&T);
+    delete[] mats;
 }
 
 }  // namespace

@@ -200,6 +200,16 @@ TEST_F(Batch, ExistingMapIsKeptWithoutOverwrite)
     EXPECT_EQ(readbmp(dir.at("map.bmp")).width, 64);
 }
 
+// Names that give the same file name, in either case, lose no map.
+TEST_F(Batch, MaterialsWhoseFileNamesMeetKeepAMapEach)
+{
+    dir.put("m.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\n"
+                     "usemtl a/b\nf 1/1 2/2 3/3\nusemtl a_b\nf 1/1 2/2 3/3\nusemtl A:B\nf 1/1 2/2 3/3\n");
+    result r = run({"--obj", dir.at("m.obj"), "--out", dir.at("t.bmp"), "--separate", "--size", "8"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.files(), (std::set<std::string>{"m.obj", "t_a_b.bmp", "t_a_b_2.bmp", "t_A_B_3.bmp"}));
+}
+
 TEST_F(Batch, MeshNameWithCapitalsOpensAndNamesKeepTheirCase)
 {
     fs::create_directories(dir.at("Meshes"));
