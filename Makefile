@@ -1,6 +1,7 @@
 # Wraps CMake. `make demo` and `make test` install what they need first.
 BUILD    ?= build
 WINBUILD ?= build-win
+WIN64BUILD ?= build-win64
 SANBUILD ?= build-san
 TSANBUILD ?= build-tsan
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
@@ -8,14 +9,14 @@ NEED      = sh cmake/need-packages.sh
 
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
-             g++-mingw-w64-i686 wine wine32:i386 python3 \
+             g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
              clang libclang-rt-14-dev
 BENCH_PKGS = $(BUILD_PKGS) python3
 FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-sanitize test-threads windows bench clean fuzz
+.PHONY: all build demo test test-sanitize test-threads windows windows64 bench clean fuzz
 
 all: build
 
@@ -29,13 +30,30 @@ windows:
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j $(JOBS)
 
+# The same program as 64-bit, which the tests run under Wine on a machine
+# that cannot run 32-bit code.
+windows64:
+	@$(NEED) cmake make g++-mingw-w64-x86-64
+	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN64BUILD) -j $(JOBS)
+
 demo: build
 	sh samples/demo.sh $(BUILD)/shell/uvpaint
 
 test:
 	@$(NEED) $(TEST_PKGS)
 	$(MAKE) windows
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=ON -DUVPAINT_WINDOWS_EXE=$(abspath $(WINBUILD))/shell/uvpaint.exe
+	@# Wine runs the 32-bit program where the machine runs 32-bit code (its
+	@# loader starts), else the 64-bit one; the 32-bit file is checked either way.
+	if /lib/ld-linux.so.2 --version > /dev/null 2>&1; then \
+	    cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=ON \
+	          -DUVPAINT_WINDOWS_EXE=$(abspath $(WINBUILD))/shell/uvpaint.exe -DUVPAINT_WINDOWS_PRODUCT=; \
+	else \
+	    $(MAKE) windows64 && \
+	    cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=ON \
+	          -DUVPAINT_WINDOWS_EXE=$(abspath $(WIN64BUILD))/shell/uvpaint.exe \
+	          -DUVPAINT_WINDOWS_PRODUCT=$(abspath $(WINBUILD))/shell/uvpaint.exe; \
+	fi
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitize
@@ -87,4 +105,4 @@ fuzz:
 	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)

@@ -3,7 +3,7 @@
 uvpaint, or uvpaint.exe under Wine.
 
     hostile.py list
-    hostile.py run CASE... --program PROG --work DIR [--wine --prefix DIR [--linux PROG]]
+    hostile.py run CASE... --program PROG --work DIR [--wine WINE --prefix DIR [--linux PROG]]
 
 Each case runs in its own folder under DIR, made afresh with its fixtures.
 Exits 0 when every case named gave its expected outcome, 1 (with the
@@ -48,7 +48,7 @@ class Program:
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def run(self, argv, cwd, linux=False):
-        cmd = [self.linux] if linux else (["wine", self.path] if self.wine else [self.path])
+        cmd = [self.linux] if linux else ([self.wine, self.path] if self.wine else [self.path])
         cmd += argv
         start = time.time()
         # Files, not pipes: a Wine service started by the run inherits its
@@ -148,7 +148,7 @@ def main():
     p.add_argument("case", nargs="*")
     p.add_argument("--program")
     p.add_argument("--work")
-    p.add_argument("--wine", action="store_true")
+    p.add_argument("--wine", metavar="WINE", help="run the program with this Wine command")
     p.add_argument("--prefix")
     p.add_argument("--linux", help="with --wine: the Linux program, whose maps must be the same")
     args = p.parse_args()

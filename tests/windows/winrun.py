@@ -91,7 +91,10 @@ class Session:
         # The wineserver and the desktop first, so the program starts into
         # a ready desktop.
         self.windows()
-        self.prog = subprocess.Popen(["wine", self.args.exe], env=self.env, cwd=self.args.work,
+        # A file name alone, as when a mesh is dropped on the program, still
+        # opens the window; only options run the batch command.
+        dropped = [winpath(inputs(self.args)[0])] if self.name == "window_help_exit" else []
+        self.prog = subprocess.Popen([self.args.wine, self.args.exe] + dropped, env=self.env, cwd=self.args.work,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.main = self.wait(lambda w: w["class"] == "UVPAINTR", "the main window")
         desktop = subprocess.run(["xdotool", "search", "--name", "Wine desktop"], env=self.env,
@@ -124,7 +127,7 @@ class Session:
         # pipe open long after the probe is gone.
         with tempfile.TemporaryFile() as out:
             try:
-                subprocess.run(["wine", self.args.probe, "list"], env=self.env, timeout=30,
+                subprocess.run([self.args.wine, self.args.probe, "list"], env=self.env, timeout=30,
                                stdout=out, stderr=subprocess.DEVNULL)
             except subprocess.TimeoutExpired:
                 raise Failure("probe.exe does not answer")
@@ -197,7 +200,7 @@ class Session:
         subprocess.run(["xdotool", "type", "--delay", "30", s], env=self.env, timeout=60)
 
     def probe(self, *argv):
-        subprocess.run(["wine", self.args.probe] + [str(a) for a in argv], env=self.env,
+        subprocess.run([self.args.wine, self.args.probe] + [str(a) for a in argv], env=self.env,
                        timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def filename(self, title, path, proposed=None):
@@ -557,7 +560,7 @@ def setup(args):
     try:
         s.wineserver("-k")
         s.startx()
-        r = subprocess.run(["wineboot", "-i"], env=s.env, timeout=300,
+        r = subprocess.run([args.wine, "wineboot", "-i"], env=s.env, timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         check(r.returncode == 0, "wineboot -i failed")
         # A virtual desktop: Wine draws the frames and title bars itself and
@@ -565,7 +568,7 @@ def setup(args):
         for key, name, value in (("HKCU\\Software\\Wine\\Explorer", "Desktop", "Default"),
                                  ("HKCU\\Software\\Wine\\Explorer\\Desktops", "Default",
                                   "1280x1024")):
-            r = subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"],
+            r = subprocess.run([args.wine, "reg", "add", key, "/v", name, "/d", value, "/f"],
                                env=s.env, timeout=60, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
             check(r.returncode == 0, "cannot set %s\\%s" % (key, name))
@@ -585,6 +588,7 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("scenario", choices=sorted(SCENARIOS) + ["setup", "teardown"])
     p.add_argument("--exe")
+    p.add_argument("--wine", default="wine", help="the Wine command that runs --exe and --probe")
     p.add_argument("--probe")
     p.add_argument("--linux")
     p.add_argument("--samples")
