@@ -2,12 +2,30 @@
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "job/output.h"
 
 namespace {
+
+// A mesh of nothing but the materials mats[0] to mats[n - 1], and a run that
+// makes a map of each into out.
+struct mapsof {
+    mesh m;
+    TextureJob T;
+    mapsof(Mat* mats, int n, const char* out)
+    {
+        std::memset(&m, 0, sizeof m);
+        m.mat = mats;
+        m.nmat = n;
+        startjob(&T);
+        std::strcpy(T.out, out);
+        T.nmat = n;
+    }
+    ~mapsof() { cleanup(&T); }
+};
 
 TEST(Output, MaterialNamesAreMadeSafeForFileNames)
 {
@@ -43,19 +61,13 @@ TEST(Output, MapFileNames)
         {"/m/tex.bmp", 2, "..", "/m/tex__.bmp"},
     };
     for (auto& r : rows) {
-        static TextureJob T;
-        startjob(&T);
         Mat mats[4] = {};
         std::strcpy(mats[1].name, r.name);
-        mesh m;
-        std::memset(&m, 0, sizeof m);
-        m.mat = mats;
-        m.nmat = 4;
-        std::strcpy(T.out, r.out);
-        T.nmat = r.nmat;
-        T.M = 1;
-        mapfilename(&T, &m);
-        EXPECT_STREQ(T.fn, r.fn) << r.out << " " << r.name;
+        auto f = std::make_unique<mapsof>(mats, 4, r.out);
+        f->T.nmat = r.nmat;
+        f->T.M = 1;
+        mapfilename(&f->T, &f->m);
+        EXPECT_STREQ(f->T.fn, r.fn) << r.out << " " << r.name;
     }
 }
 
@@ -70,20 +82,13 @@ TEST(Output, MapsWhoseNamesMeetGetFilesOfTheirOwn)
     const int n = sizeof names / sizeof names[0];
     Mat mats[n] = {};
     for (int i = 0; i < n; i++) mats[i].rename(names[i]);
-    mesh m;
-    std::memset(&m, 0, sizeof m);
-    m.mat = mats;
-    m.nmat = n;
-    static TextureJob T;
-    startjob(&T);
-    std::strcpy(T.out, "/m/tex.bmp");
-    T.nmat = n;
-    ASSERT_EQ(nameparts(&T, &m), 1);
+    auto f = std::make_unique<mapsof>(mats, n, "/m/tex.bmp");
+    TextureJob& T = f->T;
+    ASSERT_EQ(nameparts(&T, &f->m), 1);
     for (T.M = 0; T.M < n; T.M++) {
-        mapfilename(&T, &m);
+        mapfilename(&T, &f->m);
         EXPECT_EQ(std::string(T.fn), "/m/tex_" + std::string(parts[T.M]) + ".bmp") << T.M;
     }
-    cleanup(&T);
 }
 
 // Thousands of maps of one name: every name different, without a look-up
@@ -93,14 +98,9 @@ TEST(Output, ManyMapsOfOneName)
     const int n = 32767;
     Mat* mats = new Mat[n]();
     for (int i = 0; i < n; i++) mats[i].rename(i % 2 ? "X" : "x");
-    mesh m;
-    std::memset(&m, 0, sizeof m);
-    m.mat = mats;
-    m.nmat = n;
-    static TextureJob T;
-    startjob(&T);
-    T.nmat = n;
-    ASSERT_EQ(nameparts(&T, &m), 1);
+    auto f = std::make_unique<mapsof>(mats, n, "tex.bmp");
+    TextureJob& T = f->T;
+    ASSERT_EQ(nameparts(&T, &f->m), 1);
     std::set<std::string> seen;
     for (int i = 0; i < n; i++) {
         std::string p = T.parts[i];
@@ -109,7 +109,7 @@ TEST(Output, ManyMapsOfOneName)
     }
     EXPECT_STREQ(T.parts[1], "X_2");
     EXPECT_STREQ(T.parts[n - 1], "x_32767");
-    cleanup(&T);
+    f.reset();
     delete[] mats;
 }
 
