@@ -64,6 +64,13 @@ int refuse(char* why, int nwhy, const char* fmt, ...)
 }
 }  // namespace
 
+bool wantsbatch(int argc, char** argv)
+{
+    for (int i = 1; i < argc; i++)
+        if (argv[i][0] == '-') return true;
+    return false;
+}
+
 void batchusage(FILE* f)
 {
     std::fputs("usage: uvpaint --obj MESH.obj [--cr2 FIGURE.cr2] [--out MAP.bmp]\n"

@@ -24,6 +24,10 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy);
 // the size, or 0 when it is no number or falls outside 1 to MAXSIDE.
 int batchsize(const char* s);
 void batchusage(FILE* f);
+// True when the arguments ask for the batch command: any that is an option
+// (begins with -). File names alone, as a file manager or a drop on the
+// program gives them, open the window.
+bool wantsbatch(int argc, char** argv);
 
 // The batch command, printing to out and err: 0 when every map was written
 // (check-only: every name paired), 1 when a check found names on one side

@@ -13,8 +13,8 @@ int showbox(const char* kind, const char* xclass, const char* text, const char* 
             const char* const* buttons, int nbuttons, int focus, int onclose);
 
 // The input dialog: prompt above a field proposing answer (room for size
-// bytes, NUL included), which takes at most size - 1 characters. "accept",
-// Enter and Escape read the field into answer; "cancel" and the close box
+// bytes, NUL included), which takes at most size - 1 characters. "accept"
+// and Enter read the field into answer; "cancel", Escape and the close box
 // leave it as proposed.
 void inputbox(const char* prompt, char* answer, int size);
 

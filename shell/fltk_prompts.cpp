@@ -10,8 +10,10 @@
 #include <FL/filename.H>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -36,8 +38,14 @@ int fltkyesnocancel(const char* q)
     return code[showbox("yesnocancel", "uvpaint-question", q, "", false, ync, 3, 0, 2)];
 }
 
-// Names keep their case: Linux file systems tell case apart.
-int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
+namespace {
+// The folder of the last file chosen, where a dialog with nothing proposed
+// opens, as the Windows dialogs do.
+char lastdir[PATHSIZE];
+
+// One showing of the dialog: 1 with the choice in file, 0 when cancelled
+// or failed (warned).
+int choosefile(window wn, char* file, const char* t, const char* f, int write)
 {
     Fl_Native_File_Chooser chooser(write ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
                                          : Fl_Native_File_Chooser::BROWSE_FILE);
@@ -47,11 +55,13 @@ int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
     // The save dialog asks itself before an existing file is chosen.
     if (write) chooser.options(Fl_Native_File_Chooser::NEW_FOLDER | Fl_Native_File_Chooser::SAVEAS_CONFIRM);
     // A whole path proposes both the folder and the name; with no name the
-    // dialog opens in the current folder, as FLTK's own chooser does anyway.
+    // dialog opens in the last folder used, at first the current one.
     char path[PATHSIZE];
     if (*file) {
         fl_filename_absolute(path, sizeof path, file);
         chooser.preset_file(path);
+    } else if (*lastdir) {
+        chooser.directory(lastdir);
     } else if (getcwd(path, sizeof path)) {
         chooser.directory(path);
     }
@@ -64,6 +74,24 @@ int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
     // A name cut to fit would be another file.
     if (std::strlen(name) >= PATHSIZE) return warn(wn, name, "this file name is too long");
     std::strcpy(file, name);
+    return 1;
+}
+}  // namespace
+
+// Names keep their case: Linux file systems tell case apart. GTK's open
+// dialog takes a typed name of no file; like the Windows one, this asks
+// again until an existing file is chosen.
+int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
+{
+    for (;;) {
+        if (!choosefile(wn, file, t, f, write)) return 0;
+        struct stat st;
+        if (write || (stat(file, &st) == 0 && !S_ISDIR(st.st_mode))) break;
+        warn(wn, file, "this file does not exist");
+    }
+    std::snprintf(lastdir, sizeof lastdir, "%s", file);
+    if (char* slash = std::strrchr(lastdir, '/')) slash[slash == lastdir] = 0;
+    else lastdir[0] = 0;
     return 1;
 }
 

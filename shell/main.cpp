@@ -1,5 +1,4 @@
-// uvpaint: the desktop window when started without arguments, else the batch
-// command line.
+// uvpaint: the batch command line when given options, else the desktop window.
 #include <cstdio>
 
 #include "shell/batch.h"
@@ -7,7 +6,7 @@
 
 int main(int argc, char** argv)
 {
-    if (argc > 1) return runbatch(argc, argv);
+    if (wantsbatch(argc, argv)) return runbatch(argc, argv);
     int status = rundesktop(argc, argv);
     if (status != -1) return status;
     std::fputs("uvpaint: there is no desktop to open a window on; use the batch command:\n", stderr);

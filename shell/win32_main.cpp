@@ -42,9 +42,19 @@ void Register(const char* name, WNDPROC proc)
 }
 
 // A command refused while a run asks its questions; the run goes on.
+// The run's unowned boxes can fall behind the main window at a click on
+// it; the first visible one of this thread comes back to the front.
+BOOL CALLBACK raisebox(HWND w, LPARAM)
+{
+    if (w == Main || !IsWindowVisible(w) || !IsWindowEnabled(w)) return TRUE;
+    SetForegroundWindow(w);
+    return FALSE;
+}
+
 LRESULT busy()
 {
     MessageBeep(MB_OK);
+    EnumThreadWindows(GetCurrentThreadId(), raisebox, 0);
     return 0;
 }
 
@@ -115,6 +125,7 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
                 SendMessageA(wn, WM_CLOSE, 0, 0);
                 return 0;
             }
+            SetWindowTextA(wn, progname);  // a stopped run leaves no stage title behind
             break;
         case CMD_EXIT:
             if (jobrunning()) return busy();
@@ -136,10 +147,10 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR CmdLine, int nCmdShow
     (void)CmdLine;   // the run-time library has split it into __argv
     (void)nCmdShow;  // the window always opens maximised
     Instance = hInst;
-    // Options: the batch command, as on Linux. A lone file name (one
-    // dropped on the program, or "Open with") opens the window: the batch
-    // command's refusal would go to no console.
-    if (__argc > 1 && __argv[1][0] == '-') {
+    // Options: the batch command, as on Linux. File names alone (dropped
+    // on the program, or "Open with") open the window: the batch command's
+    // refusal would go to no console.
+    if (wantsbatch(__argc, __argv)) {
         batchconsole();
         return runbatch(__argc, __argv);
     }

@@ -45,7 +45,12 @@ int winfilename(window wn, char* file, const char* t, const char* f, int write)
     ofn.lpstrInitialDir = NULL;
     ofn.lpstrTitle = t;
     ofn.Flags = write ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+    // A name too long for the dialog makes it write the room it needed
+    // over the start of file: the proposal is put back.
+    char proposed[PATHSIZE];
+    std::snprintf(proposed, sizeof proposed, "%s", file);
     int chosen = (write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) ? 1 : 0;
+    if (!chosen) std::memcpy(file, proposed, std::strlen(proposed) + 1);
     LC(file);
     LC(tit);
     return chosen;

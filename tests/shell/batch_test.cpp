@@ -115,6 +115,31 @@ TEST(BatchOptions, SizeIsReadLikeTheSizeAnswer)
     for (const auto& c : cases) EXPECT_EQ(batchsize(c.text), c.size) << c.text;
 }
 
+// Options anywhere ask for the batch command; file names alone (a drop on
+// the program, "Open with") for the window.
+TEST(BatchOptions, OptionsAnywhereAskForTheBatchCommand)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool batch;
+    } cases[] = {
+        {{}, false},
+        {{"figure.obj"}, false},
+        {{"figure.obj", "other.obj"}, false},
+        {{"--help"}, true},
+        {{"--obj", "figure.obj"}, true},
+        {{"figure.obj", "--obj", "figure.obj", "--out", "x.bmp"}, true},
+        {{"-"}, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> a = c.args;
+        a.insert(a.begin(), "uvpaint");
+        std::vector<char*> argv;
+        for (auto& s : a) argv.push_back(&s[0]);
+        EXPECT_EQ(wantsbatch((int)argv.size(), argv.data()), c.batch) << a.size() << " " << a.back();
+    }
+}
+
 TEST(BatchOptions, KindDefaultsToColoredWithAFigureAndToMeshWithout)
 {
     char why[256];

@@ -106,6 +106,14 @@ int main(int argc, char** argv)
         HWND w = (HWND)(ULONG_PTR)strtoul(argv[2], 0, 10);
         return PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
     }
+    if (argc >= 2 && !strcmp(argv[1], "foreground")) {
+        printf("%lu\n", (unsigned long)(ULONG_PTR)GetForegroundWindow());
+        return 0;
+    }
+    if (argc >= 3 && !strcmp(argv[1], "raise")) {
+        HWND w = (HWND)(ULONG_PTR)strtoul(argv[2], 0, 10);
+        return SetForegroundWindow(w) ? 0 : 1;
+    }
     if (argc >= 3 && !strcmp(argv[1], "minmax")) {
         HWND w = (HWND)(ULONG_PTR)strtoul(argv[2], 0, 10);
         MINMAXINFO mm;
@@ -116,6 +124,6 @@ int main(int argc, char** argv)
         printf("%ld %ld\n", mm.ptMaxPosition.x, mm.ptMaxPosition.y);
         return 0;
     }
-    fprintf(stderr, "usage: probe list | command HWND ID | close HWND | minmax HWND\n");
+    fprintf(stderr, "usage: probe list | command HWND ID | close HWND | minmax HWND | foreground | raise HWND\n");
     return 2;
 }

@@ -203,6 +203,11 @@ class Session:
         subprocess.run([self.args.wine, self.args.probe] + [str(a) for a in argv], env=self.env,
                        timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def foreground(self):
+        r = subprocess.run([self.args.wine, self.args.probe, "foreground"], env=self.env,
+                           timeout=30, capture_output=True, text=True)
+        return int(r.stdout.split()[0]) if r.stdout.split() else 0
+
     def filename(self, title, path, proposed=None):
         """Answers a file dialog: checks the proposed name, types path."""
         w = self.dialog(title)
@@ -519,9 +524,16 @@ def one_run_at_a_time(s, args):
     s.key("alt+m")
     s.filename(MESH_Q, winpath(obj))
     s.filename(OUT_Q, winpath(out))
-    s.box("", KIND_Q, owner=False, buttons=("Yes", "No", "Cancel"))
+    q = s.box("", KIND_Q, owner=False, buttons=("Yes", "No", "Cancel"))
     m = s.mainwin()
     check(m["enabled"], "the main window is disabled under an unowned box")
+    # The main window brought to the front hides the box; the menu, busy,
+    # brings the box back.
+    s.probe("raise", m["hwnd"])
+    check(s.foreground() == m["hwnd"], "the main window did not come to the front")
+    s.probe("command", m["hwnd"], 256)
+    time.sleep(SETTLE)
+    check(s.foreground() == q["hwnd"], "the run's question stayed behind the main window")
     # The menu and the close box are live under this box: none of them may
     # start a second run or pull the window from under this one.
     s.probe("command", m["hwnd"], 256)
