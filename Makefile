@@ -9,7 +9,7 @@ NEED      = sh cmake/need-packages.sh
 
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
-             g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
+             libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
              clang libclang-rt-14-dev
 BENCH_PKGS = $(BUILD_PKGS) python3
 FUZZ_PKGS  = cmake make clang libclang-rt-14-dev

@@ -83,8 +83,12 @@ int choosefile(window wn, char* file, const char* t, const char* f, int write)
 // again until an existing file is chosen.
 int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
 {
+    std::string proposed = file;  // what a cancel leaves, as on Windows
     for (;;) {
-        if (!choosefile(wn, file, t, f, write)) return 0;
+        if (!choosefile(wn, file, t, f, write)) {
+            std::strcpy(file, proposed.c_str());
+            return 0;
+        }
         struct stat st;
         if (write || (stat(file, &st) == 0 && !S_ISDIR(st.st_mode))) break;
         warn(wn, file, "this file does not exist");

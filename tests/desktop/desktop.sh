@@ -60,6 +60,7 @@ if [ "$scenario" = nodisplay ]; then
 fi
 
 startx
+[ "$scenario" = gtkopen ] && GTK=1
 startapp
 
 case $scenario in
@@ -167,6 +168,32 @@ checkonly)
     ends 0
     nomore
     ls "$work"/*.bmp >/dev/null 2>&1 && fail "a check-only run wrote $(ls "$work"/*.bmp)"
+    ;;
+gtkopen)
+    # GTK's open dialog takes the name of no file (FLTK's own refuses it
+    # itself): the dialog comes back with the name, and a cancel there
+    # leaves nothing proposed, as the Windows dialog does.
+    press "$main" alt+m
+    expect open "$MESHQ" ""
+    w=$(window uvpaint "$MESHQ") || exit 1
+    press "$w" ctrl+l
+    typein "$w" "$work/nosuch.obj"
+    sleep 0.5
+    press "$w" Return
+    nowindow "$w"
+    box warning "this file does not exist" "$work/nosuch.obj" Return
+    expect open "$MESHQ" "$work/nosuch.obj"
+    w=$(window uvpaint "$MESHQ") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+    press "$main" alt+m
+    expect open "$MESHQ" ""
+    w=$(window uvpaint "$MESHQ") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+    closewindow "$main"
+    ends 0
+    nomore
     ;;
 cancel)
     # Runs that stop early leave the window open with its own title, and the

@@ -88,10 +88,10 @@ startx() {
 }
 
 # Starts the program with no options in the scratch folder. FLTK is told to
-# use its own file chooser, whatever GTK the machine has.
+# use its own file chooser, whatever GTK the machine has; GTK's with GTK=1.
 startapp() {
     mkdir -p "$work/home/.fltk/fltk.org" || fail "no scratch folder"
-    printf '; FLTK preferences file format 1.0\n; vendor: fltk.org\n; application: fltk\n\n[./options]\nFNFCUsesGTK:0\n' \
+    printf '; FLTK preferences file format 1.0\n; vendor: fltk.org\n; application: fltk\n\n[./options]\nFNFCUsesGTK:%s\n' "${GTK:-0}" \
         >"$work/home/.fltk/fltk.org/fltk.prefs"
     cp "$DATA"/* "$work/" || fail "cannot copy the fixtures"
     (cd "$work" && HOME="$work/home" UVPAINT_PROMPT_LOG="$work/log" exec "$APP") >"$work/app.out" 2>&1 &
