@@ -36,6 +36,15 @@ reports() {
 }
 
 # The save dialog's own question before an existing file is replaced.
+# A file dialog of kind $1, title $2, proposing $3, cancelled with Escape.
+dismiss() {
+    local w
+    expect "$1" "$2" "$3"
+    w=$(window uvpaint "$2") || exit 1
+    press "$w" Escape
+    nowindow "$w"
+}
+
 confirmreplace() {
     local w
     w=$(window uvpaint "") || exit 1
@@ -182,15 +191,9 @@ gtkopen)
     press "$w" Return
     nowindow "$w"
     box warning "this file does not exist" "$work/nosuch.obj" Return
-    expect open "$MESHQ" "$work/nosuch.obj"
-    w=$(window uvpaint "$MESHQ") || exit 1
-    press "$w" Escape
-    nowindow "$w"
+    dismiss open "$MESHQ" "$work/nosuch.obj"
     press "$main" alt+m
-    expect open "$MESHQ" ""
-    w=$(window uvpaint "$MESHQ") || exit 1
-    press "$w" Escape
-    nowindow "$w"
+    dismiss open "$MESHQ" ""
     closewindow "$main"
     ends 0
     nomore
@@ -200,10 +203,7 @@ cancel)
     # next run proposes the mesh chosen before; the close box does nothing
     # while a run is up and ends the program otherwise.
     press "$main" alt+m
-    expect open "$MESHQ" ""
-    w=$(window uvpaint "$MESHQ") || exit 1
-    press "$w" Escape
-    nowindow "$w"
+    dismiss open "$MESHQ" ""
     press "$main" alt+m
     choose open "$MESHQ" "" Figure.obj
     choose save "$OUTQ" "$work/Figuretex.bmp" c.bmp
@@ -212,17 +212,11 @@ cancel)
     w=$(window uvpaint-question "") || exit 1
     press "$w" y
     box yesno "" "$SEPQ" n
-    expect open "$CR2Q" ""
-    w=$(window uvpaint "$CR2Q") || exit 1
-    press "$w" Escape
-    nowindow "$w"
+    dismiss open "$CR2Q" ""
     alive || fail "a stopped run ended the program"
     [ "$(xdotool getwindowname "$main")" = UVPAINTR ] || fail "title after a stopped run: $(xdotool getwindowname "$main")"
     press "$main" alt+m
-    expect open "$MESHQ" "$work/Figure.obj"
-    w=$(window uvpaint "$MESHQ") || exit 1
-    press "$w" Escape
-    nowindow "$w"
+    dismiss open "$MESHQ" "$work/Figure.obj"
     closewindow "$main"
     ends 0
     nomore
