@@ -41,7 +41,6 @@ void Register(const char* name, WNDPROC proc)
     }
 }
 
-// A command refused while a run asks its questions; the run goes on.
 // The run's unowned boxes can fall behind the main window at a click on
 // it; the first visible one of this thread comes back to the front.
 BOOL CALLBACK raisebox(HWND w, LPARAM)
@@ -51,6 +50,8 @@ BOOL CALLBACK raisebox(HWND w, LPARAM)
     return FALSE;
 }
 
+// A command refused while a run asks its questions; the run goes on, and
+// its box is brought back to the front.
 LRESULT busy()
 {
     MessageBeep(MB_OK);
