@@ -39,20 +39,20 @@ namespace {
 
 // Parts are told apart as Windows tells file names apart: letters in
 // either case are the same.
+unsigned char lower(char c) { return (unsigned char)(c >= 'A' && c <= 'Z' ? c + 32 : c); }
+
 unsigned lowerhash(const char* s)
 {
     unsigned h = 2166136261u;
-    for (; *s; s++) h = (h ^ (unsigned char)(*s >= 'A' && *s <= 'Z' ? *s + 32 : *s)) * 16777619u;
+    for (; *s; s++) h = (h ^ lower(*s)) * 16777619u;
     return h;
 }
 
 bool samepart(const char* a, const char* b)
 {
-    for (;; a++, b++) {
-        int x = *a >= 'A' && *a <= 'Z' ? *a + 32 : *a, y = *b >= 'A' && *b <= 'Z' ? *b + 32 : *b;
-        if (x != y) return false;
-        if (!x) return true;
-    }
+    for (; lower(*a) == lower(*b); a++, b++)
+        if (!*a) return true;
+    return false;
 }
 
 // Finds part in the table of map numbers + 1 (0: free) of the parts given
