@@ -68,6 +68,14 @@ folder)
 readonly)
     # A folder on a read-only mount, where root fails too.
     inns readonly-mount || exit 1
+    # The runs as nobody work in a folder that nobody can reach, with copies
+    # of the program and the mesh: the checkout may sit in a folder that only
+    # its owner may search (a home folder, one made by mktemp -d).
+    stage=$(mktemp -d "${TMPDIR:-/tmp}/uvpaint-faults.XXXXXX") || fail "cannot make a folder for nobody"
+    trap 'rm -rf "$stage"' EXIT
+    chmod 0755 "$stage" && cp "$bin" "$stage/uvpaint" && cp "$mesh" "$stage/figure.obj" &&
+        chmod 0755 "$stage/uvpaint" && chmod 0644 "$stage/figure.obj" || fail "cannot fill $stage"
+    bin=$stage/uvpaint mesh=$stage/figure.obj d=$stage/readonly
     # A folder nobody may write: neither an existing map nor a new one.
     fresh "$d"
     oldmap "$d/map.bmp"
