@@ -1,3 +1,4 @@
+// Timing for the benchmark: wall and CPU clocks, and programs run as processes.
 #include "bench/clock.h"
 
 #include <algorithm>

@@ -22,7 +22,7 @@
 #include "job/paint.h"
 #include "job/state.h"
 #include "raster/bmp.h"
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
 
 namespace {
 
@@ -195,11 +195,11 @@ bool readstages(const options& o, mesh* m, meshfacts* f)
         stop(&raw, r, t);
         std::memset(c, 0, sizeof c);
         t = start();
-        if (!countOBJ(o.obj, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5])) return fail(o.obj, "count failed");
+        if (!countOBJ(o.obj, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], nullptr)) return fail(o.obj, "count failed");
         stop(&count, r, t);
         m->initialize(1);  // releasing the last round's mesh is not the read's cost
         t = start();
-        int ok = m->readOBJ(o.obj, 0);
+        int ok = m->readOBJ(o.obj, nullptr);
         stop(&read, r, t);
         if (!ok) return fail(o.obj, "read failed");
     }
@@ -252,8 +252,10 @@ void islands(image* J, unsigned char* flags, int n)
 bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
 {
     static TextureJob T;
-    startjob(&T);
+    startjob(&T, nullptr, o.obj);
     T.n = n;
+    T.OB = const_cast<mesh*>(&m);  // painted, never changed
+    unsigned char*& used = T.used;
     used = (unsigned char*)bigmem_alloc((size_t)n * (size_t)n);  // as the job has them
     size_t worksize = finishworksize(n);
     void* work = std::malloc(worksize ? worksize : 1);
@@ -274,7 +276,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
         clearmap(&T);
         stop(&clear, r, t);
         t = start();
-        paintfilled(nullptr, &T, &m);
+        paintfilled(&T);
         stop(&paint, r, t);
         if (r == 0) painted = share(used, n);
         t = start();
@@ -289,7 +291,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
         invertmap(&T.J, n);
         stop(&invert, r, t);
         t = start();
-        ok = bmpwrite(path, T.J) == 1;
+        ok = bmpwrite(path, T.J, nullptr) == 1;
         stop(&write, r, t);
         t = start();
         ok = ok && rawwrite(raw, T.J.P, T.J.pixelbytes());
@@ -297,7 +299,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
 
         clearmap(&T);
         t = start();
-        paintoutline(nullptr, &T, &m);
+        paintoutline(&T);
         stop(&outline, r, t);
 
         islands(&T.J, used, n);
@@ -340,7 +342,8 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
     std::free(work);
     std::free(used);
     used = nullptr;
-    T.J.reset(0, 0, 1, -1);
+    T.OB = nullptr;
+    T.J.reset(0, 0);
     return ok || fail(path, "the map was not written");
 }
 
@@ -348,7 +351,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
 bool colour(const options& o, mesh* m)
 {
     MaterialList L = {nullptr, nullptr, 0};
-    if (readCR2(nullptr, &L, o.cr2, MAP_COLOURED, 0) != CR2_READ) {
+    if (readCR2(nullptr, &L, o.cr2, KEY_KDCOLOR, 0) != CR2_READ) {
         freematerials(&L);
         return fail(o.cr2, "not read");
     }

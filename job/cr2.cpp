@@ -1,9 +1,13 @@
+// Reading the materials of a .CR2 figure: one pass over its lines, each
+// normalised, looking for three keys.
 #include "job/cr2.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+
+#include "port/files.h"
 
 namespace {
 
@@ -30,7 +34,8 @@ bool grow(linebuffer* b)
 struct reader {
     MaterialList* L;
     const char* cr2;
-    int colmap, tb;
+    cr2key key;
+    int tb;
     int k;              // current material, -1 before the first
 };
 
@@ -52,11 +57,11 @@ int examine(reader* r, char* s, size_t len)
         std::memcpy(slot, s + 9, m);
         slot[m] = 0;
         L->matc[r->k] = pal3(255, 255, 255);
-    } else if (r->colmap == 6 && len >= 8 && std::memcmp(s, "KdColor ", 8) == 0) {
+    } else if (r->key == KEY_KDCOLOR && len >= 8 && std::memcmp(s, "KdColor ", 8) == 0) {
         double x, y, z;
         if (std::sscanf(s + 8, "%lf%lf%lf", &x, &y, &z) == 3 && r->k >= 0)
             L->matc[r->k] = pal3(colourbyte(x), colourbyte(y), colourbyte(z));
-    } else if (r->colmap == 2 && len >= 5 && std::memcmp(s, "tMax ", 5) == 0) {
+    } else if (r->key == KEY_TMAX && len >= 5 && std::memcmp(s, "tMax ", 5) == 0) {
         double t;
         if (std::sscanf(s + 5, "%lf", &t) == 1 && r->k >= 0) {
             if (r->tb) t = 1 - t;
@@ -95,12 +100,10 @@ void freematerials(MaterialList* L)
     L->nm = 0;
 }
 
-int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb)
+int readCR2(window wn, MaterialList* L, const char* cr2, cr2key key, int tb)
 {
-    // A folder opens for reading on some systems and fails at the first read.
-    std::error_code ec;
-    FILE* f = std::filesystem::is_directory(cr2, ec) ? nullptr : std::fopen(cr2, "rb");
-    if (!f) return warn(nullptr, cr2, "I can't open this file");
+    FILE* f = openread(cr2);
+    if (!f) return warn(nullptr, cr2, "I can't open this file", MSG_FILE, errno);
 
     L->mat = (char*)std::malloc(MAXMATERIALS * MATSLOT);
     L->matc = (pal3*)std::malloc(MAXMATERIALS * sizeof(pal3));
@@ -111,10 +114,10 @@ int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb)
         warn(nullptr, "out of memory", "");
         return stopped(L, f, block, &line);
     }
-    SetTitle(wn, "reading .CR2 file");
+    SetTitle(wn, STAGE_READFIGURE);
     for (int k = 0; k < MAXMATERIALS; k++) L->mat[k * MATSLOT] = 0;
 
-    reader r = {L, cr2, colmap, tb, -1};
+    reader r = {L, cr2, key, tb, -1};
     int outcome = CR2_READ;
     size_t got;
     for (bool first = true; outcome == CR2_READ && (got = std::fread(block, 1, BLOCK, f)) > 0;
@@ -141,7 +144,7 @@ int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb)
         }
     }
     if (outcome == CR2_READ && std::ferror(f)) {
-        warn(nullptr, cr2, "I can't read this file");
+        warn(nullptr, cr2, "I can't read this file", MSG_FILE, EIO);
         return stopped(L, f, block, &line);
     }
     // The last line counts even without a line end.

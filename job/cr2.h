@@ -3,7 +3,7 @@
 // line (transparency maps).
 #pragma once
 #include "mesh/types.h"
-#include "shell/prompts.h"
+#include "port/prompts.h"
 
 enum {
     MAXMATERIALS = 256, // a file may hold this many materials
@@ -17,15 +17,20 @@ struct MaterialList {
     int nm;             // materials read, 0 to MAXMATERIALS
 };
 
+enum cr2key {           // the key whose values give the materials' colours
+    KEY_KDCOLOR,        // KdColor r g b: coloured maps
+    KEY_TMAX,           // tMax t: transparency maps, as greys
+};
+
 enum cr2outcome {       // what readCR2 came to
     CR2_STOPPED = 0,    // not opened, unreadable or no memory: warned, nothing held
     CR2_READ = 1,       // the list is filled
     CR2_TOOMANY = -1,   // a 257th material: warned; the list holds buffers to free
 };
 
-// Reads the file cr2 into L (which holds no buffers on entry). colmap picks
-// the key (6 KdColor, 2 tMax), tb = 1 turns tMax t into 1 - t. Titles wn.
-int readCR2(window wn, MaterialList* L, const char* cr2, int colmap, int tb);
+// Reads the file cr2 into L (which holds no buffers on entry), the colours
+// from key; tb = 1 turns tMax t into 1 - t. Titles wn.
+int readCR2(window wn, MaterialList* L, const char* cr2, cr2key key, int tb);
 // Releases whatever buffers L holds; safe on an empty list.
 void freematerials(MaterialList* L);
 // A .CR2 value (0 to 1) as a byte: 256 x v cut toward zero, held to 0..255

@@ -1,5 +1,7 @@
+// The margin, white edges and inversion of a painted map, on every core.
 #include "job/finish.h"
-#include "mesh/cores.h"
+#include "port/threads.h"
+#include "port/tuning.h"
 
 #include <algorithm>
 #include <climits>
@@ -20,7 +22,6 @@
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "flags are read eight to a word, byte 0 first");
 
-int finish_bands = 0;
 
 namespace {
 
@@ -332,7 +333,7 @@ const int REACH = MARGINPASSES;
 // on big maps; bands of 2 x REACH rows at least.
 int bandsfor(int n, int most)
 {
-    int nb = finish_bands > 0 ? finish_bands : n < 1024 ? 1 : corecount();
+    int nb = knobs.finish_bands > 0 ? knobs.finish_bands : n < 1024 ? 1 : corecount();
     nb = std::min(std::min(nb, most), std::min((int)MAXTHREADS, n / (2 * REACH)));
     return nb < 1 ? 1 : nb;
 }

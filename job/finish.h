@@ -1,6 +1,6 @@
 // Finishing a painted map: a margin of four pixels, white rims round dark
-// areas, and turning the map upside down. flags is the map's `used`, one byte
-// per pixel, row by row from the top.
+// areas, and turning the map upside down. flags is the map's painted-pixel
+// flags, one byte per pixel, row by row from the top.
 #pragma once
 #include <cstddef>
 
@@ -22,9 +22,5 @@ void addmargin(image* J, unsigned char* flags, int n, void* work);
 // Every empty pixel (flag 0) next to a flagged pixel (flag 1) darker than
 // WHITEEDGE turns white; flags are unchanged.
 void addwhiteedges(image* J, const unsigned char* flags, int n, void* work);
-// Test hook: when > 0, the margin and white edges share the rows out in
-// this many bands (as the map allows), one thread each; 0: one per core on
-// big maps.
-extern int finish_bands;
 // Swaps row i with row n - 1 - i.
 void invertmap(image* J, int n);

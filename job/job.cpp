@@ -1,3 +1,5 @@
+// The run itself: its questions in their order, the reading of the figure
+// and the mesh, the checks, and the loop that paints and writes each map.
 #include "job/job.h"
 
 #include <cstdio>
@@ -9,29 +11,17 @@
 #include "job/output.h"
 #include "job/paint.h"
 #include "job/state.h"
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
 
-char file[PATHSIZE];
-mesh* OB;
+const char helptext[] =
+    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
+    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
+    "material's map on a separate file.";
 
 namespace {
 
 const char filterOBJ[] = "OBJ files\0*.OBJ\0";
 const char filterCR2[] = "CR2 files\0*.CR2\0all files\0*.*\0";
-
-bool running;
-
-bool endswith(const char* s, const char* ext)  // ext lower case, 4 characters
-{
-    size_t len = std::strlen(s);
-    if (len < 4) return false;
-    for (int i = 0; i < 4; i++) {
-        char c = s[len - 4 + i];
-        if (c >= 'A' && c <= 'Z') c += 32;
-        if (c != ext[i]) return false;
-    }
-    return true;
-}
 
 // The mesh name with its last four characters (its ".obj") made "tex.bmp";
 // a name shorter than that gets "tex.bmp" added.
@@ -42,79 +32,104 @@ void proposeoutput(char* out, const char* name)
     std::snprintf(out, PATHSIZE, "%.*stex.bmp", (int)keep, name);
 }
 
-// The map size, asked until it lies in 1..MAXSIDE.
+// The map size, asked until it lies in 1..MAXSIDE; 0 when the front end has
+// no answer to give.
 int asksize(window wn)
 {
     for (;;) {
-        double v = ask(wn, "size of texture map?", "640");
+        double v;
+        if (!ask(wn, Q_SIZE, "640", &v)) return 0;
         if (v >= 1 && v < MAXSIDE + 1.0) return (int)v;
-        warn(wn, "the size must be a number from 1 to 32768", "size of texture map?");
+        warn(wn, "the size must be a number from 1 to 32768", questiontext(Q_SIZE));
     }
+}
+
+// The kind question's answer as a map kind.
+mapkind kindof(int answer)
+{
+    return answer == ANSWER_YES ? MAP_COLOURED : answer == ANSWER_NO ? MAP_MESH : MAP_TRANSPARENCY;
 }
 
 // A failure after which the run goes to its clean-up: warns, returns true.
-bool tocleanup(window owner, const char* text, const char* title)
+bool tocleanup(window owner, const char* text, const char* title, message id = MSG_OTHER)
 {
-    warn(owner, text, title);
+    warn(owner, text, title, id);
     return true;
 }
 
+// Shows what a reader or writer gave back.
+void showfailure(window owner, const failure& why)
+{
+    warn(owner, why.text, why.title, why.err ? MSG_FILE : MSG_OTHER, why.err);
+}
+
 // Map M: paint, finish, name and write. 1 when written.
-int makemap(window wn, TextureJob* T)
+int makemap(TextureJob* T)
 {
     clearmap(T);
     if (T->colmap == MAP_MESH) {
-        paintoutline(wn, T, OB);
+        paintoutline(T);
     } else {
-        paintfilled(wn, T, OB);
-        SetTitle(wn, "adding margin");
-        addmargin(&T->J, used, T->n, T->work);
-        SetTitle(wn, "adding white edges");
-        addwhiteedges(&T->J, used, T->n, T->work);
+        paintfilled(T);
+        SetTitle(T->wn, STAGE_MARGIN);
+        addmargin(&T->J, T->used, T->n, T->work);
+        SetTitle(T->wn, STAGE_EDGES);
+        addwhiteedges(&T->J, T->used, T->n, T->work);
     }
     if (T->inv) {
-        SetTitle(wn, "inverting texture map");
+        SetTitle(T->wn, STAGE_INVERT);
         invertmap(&T->J, T->n);
     }
-    SetTitle(wn, "finished");
-    return writemap(wn, T, OB);
+    SetTitle(T->wn, STAGE_FINISHED);
+    return writemap(T);
+}
+
+// Reads the mesh into T->OB; true when it passed its checks, false after
+// the warnings that end the run.
+bool readmesh(TextureJob* T)
+{
+    const window wn = T->wn;
+    SetTitle(wn, STAGE_READMESH);
+    T->OB = (mesh*)std::malloc(sizeof(mesh));
+    if (!T->OB) return !tocleanup(nullptr, "out of memory", "");
+    T->OB->initialize(0);
+    failure why;
+    int read = T->OB->readOBJ(T->file, &why);
+    if (!read && why.title[0]) showfailure(nullptr, why);
+    if (!read || T->OB->nf == 0 || T->OB->np == 0)
+        return !tocleanup(wn, T->file, "bad mesh, or this file ain't a mesh file", MSG_BADMESH);
+    if (T->OB->nt == 0) return !tocleanup(wn, T->file, "this mesh contains no `vt' lines");
+    return true;
 }
 
 // The run after the mesh question; true when it reached its clean-up.
-bool run(window wn, TextureJob* T, jobreport* rep)
+bool run(TextureJob* T, jobreport* rep)
 {
-    if (!endswith(file, ".obj")) warn(wn, file, "this is not an .OBJ file");
+    const window wn = T->wn;
+    if (!hasext(T->file, ".obj")) warn(wn, T->file, "this is not an .OBJ file");
 
-    proposeoutput(T->out, file);
-    int chosen = GetFileName(wn, T->out,
-                             "file to output texture map to? (cancel = only check materials)",
-                             filterBMP, 1);
-    if (!chosen || std::strlen(T->out) < 5 || !endswith(T->out, ".bmp")) {
-        warn(nullptr, T->out, "this is not a .bmp filename");
+    proposeoutput(T->out, T->file);
+    int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterBMP, 1);
+    if (!chosen || std::strlen(T->out) < 5 || !hasext(T->out, ".bmp")) {
+        warn(nullptr, T->out, "this is not a .bmp filename", MSG_NOTBMP);
         T->out[0] = 0;
         T->colmap = MAP_COLOURED;
         rep->checkonly = 1;
     } else {
-        T->colmap = (unsigned char)yesnocancel(
-            "what sort of texture map do you want? "
-            "(yes = colored, no = mesh, cancel = transparency)");
-        T->sepm = (unsigned char)yesno(
-            "do you want me to output a separate map file for each material?");
+        T->colmap = kindof(yesnocancel(Q_KIND));
+        T->sepm = (unsigned char)yesno(Q_SEPARATE);
         if (T->sepm)
-            messagebox(nullptr,
+            messagebox(nullptr, MSG_OTHER,
                        "Each file's name will be the name that you specified with the name of the "
                        "material appended",
                        "", ICON_NONE);
-        if (T->colmap == MAP_TRANSPARENCY)
-            T->tb = (unsigned char)yesno(
-                "do you want black = transparent, white = opaque (YES); or "
-                "white = transparent, black = opaque (NO)?");
+        if (T->colmap == MAP_TRANSPARENCY) T->tb = (unsigned char)yesno(Q_SENSE);
     }
 
     if (T->colmap != MAP_MESH) {
         T->cr2[0] = 0;
-        if (!GetFileName(wn, T->cr2, "CR2 file to read materials from", filterCR2, 0)) return false;
-        int got = readCR2(wn, &T->list, T->cr2, T->colmap, T->tb);
+        if (!GetFileName(wn, Q_FIGURE, T->cr2, filterCR2, 0)) return false;
+        int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
         if (got == CR2_STOPPED) return false;
         if (got == CR2_TOOMANY) return true;
     }
@@ -123,48 +138,46 @@ bool run(window wn, TextureJob* T, jobreport* rep)
     T->inv = 0;
     T->n = 16;
     if (!checkonly) {
-        T->inv = (unsigned char)yesno("Do you want me to output the texture map inverted top/bottom?");
+        T->inv = (unsigned char)yesno(Q_INVERT);
         T->n = asksize(wn);
+        if (!T->n) return false;
     }
 
-    used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n);
-    if (!used) return tocleanup(nullptr, "out of memory", "");
-    SetTitle(wn, "reading .OBJ file");
-    OB = (mesh*)std::malloc(sizeof(mesh));
-    if (!OB) return tocleanup(nullptr, "out of memory", "");
-    OB->initialize(0);
-    int read = OB->readOBJ(file, 0);
-    if (!read || OB->nf == 0 || OB->np == 0)
-        return tocleanup(wn, file, "bad mesh, or this file ain't a mesh file");
-    if (OB->nt == 0) return tocleanup(wn, file, "this mesh contains no `vt' lines");
+    T->used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n);
+    if (!T->used) return tocleanup(nullptr, "out of memory", "");
+    if (!readmesh(T)) return true;
 
     if (!setupmap(T)) return tocleanup(nullptr, "out of memory", "");
     if (!checkonly && T->colmap != MAP_MESH && !(T->work = std::malloc(finishworksize(T->n))))
         return tocleanup(nullptr, "out of memory", "");
-    if (T->sepm && OB->nmat > 1) T->nmat = OB->nmat;
+    if (T->sepm && T->OB->nmat > 1) T->nmat = T->OB->nmat;
 
-    if (T->colmap != MAP_MESH) rep->unpaired = matchmaterials(wn, OB, &T->list);
+    if (T->colmap != MAP_MESH) rep->unpaired = matchmaterials(wn, T->OB, &T->list);
     if (checkonly) {
-        SetTitle(wn, "finished");
+        SetTitle(wn, STAGE_FINISHED);
         return true;
     }
-    if (T->nmat > 1 && !nameparts(T, OB)) return tocleanup(nullptr, "out of memory", "");
+    if (T->nmat > 1 && !nameparts(T)) return tocleanup(nullptr, "out of memory", "");
     rep->maps = T->nmat;
-    for (T->M = 0; T->M < T->nmat; T->M++) rep->written += makemap(wn, T);
+    for (T->M = 0; T->M < T->nmat; T->M++) rep->written += makemap(T);
     return true;
 }
 
 }  // namespace
 
-void startjob(TextureJob* T)
+void startjob(TextureJob* T, window wn, const char* file)
 {
+    T->wn = wn;
+    T->file = file;
     T->out[0] = T->cr2[0] = T->fn[0] = 0;
     T->colmap = MAP_COLOURED;
     T->sepm = T->tb = T->inv = 0;
     T->n = 0;
     T->nmat = 1;
     T->M = 0;
-    T->J.reset(0, 0, 1, -1);
+    T->OB = nullptr;
+    T->J.reset(0, 0);
+    T->used = nullptr;
     T->white = pal3(255, 255, 255);
     T->black = pal3(0, 0, 0);
     T->list.mat = nullptr;
@@ -172,27 +185,22 @@ void startjob(TextureJob* T)
     T->list.nm = 0;
     T->work = nullptr;
     T->parts = nullptr;
-    used = nullptr;
 }
 
-bool jobrunning() { return running; }
-
-bool maketexmap(window wn, jobreport* rep)
+bool maketexmap(window wn, jobsession* S, jobreport* rep)
 {
-    if (running) return false;  // one run at a time: the state is program-wide
-    running = true;
+    if (S->running) return false;  // one run at a time
+    S->running = true;
     jobreport r = {0, 0, 0, 0, 0};
     bool done = false;
-    if (GetFileName(wn, file, "file to read mesh from?", filterOBJ, 0)) {
-        static TextureJob T;
-        startjob(&T);
-        done = run(wn, &T, &r);
-        if (done) {
-            cleanup(&T);
-            r.cleanup = 1;
-        }
+    if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
+        TextureJob T;
+        startjob(&T, wn, S->file);
+        done = run(&T, &r);
+        cleanup(&T);  // an early stop may hold the figure's materials
+        r.cleanup = done;
     }
     if (rep) *rep = r;
-    running = false;
+    S->running = false;
     return done;
 }

@@ -1,9 +1,13 @@
 // The make-texture-map command: one whole run, from the mesh question to the
 // written maps and the clean-up.
 #pragma once
-#include "shell/prompts.h"
+#include "port/prompts.h"
 
-extern char file[PATHSIZE];  // the mesh name; the next run proposes it
+// What outlives a run, kept by the front end that runs them.
+struct jobsession {
+    char file[PATHSIZE];   // the mesh name; the next run proposes it
+    bool running;          // a run is asking or working: no second one
+};
 
 struct jobreport {      // what a run came to, for the batch command line
     int cleanup;        // 1 when the run reached its clean-up
@@ -13,9 +17,10 @@ struct jobreport {      // what a run came to, for the batch command line
     int unpaired;       // names found on one side only (check-only runs)
 };
 
+// The help text the front ends show.
+extern const char helptext[];
+
 // Runs one job with wn as the main window. True when the run reached its
 // clean-up (the caller then closes the window), false when it stopped
-// early or when a run was already in progress.
-bool maketexmap(window wn, jobreport* rep = nullptr);
-
-bool jobrunning();      // true while a run is asking or working
+// early or when a run of S was already in progress.
+bool maketexmap(window wn, jobsession* S, jobreport* rep = nullptr);

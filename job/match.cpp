@@ -1,3 +1,5 @@
+// Pairing the figure's materials with the mesh's by name, and the two
+// reports of the names found on one side only.
 #include "job/match.h"
 
 #include <cstdlib>
@@ -8,7 +10,7 @@ namespace {
 // Joins the n names that name(i) gives (null for one that is paired) with
 // ", " and shows them under title; returns how many were listed.
 template <class Names>
-int report(int n, Names name, const char* title)
+int report(int n, Names name, const char* title, message id)
 {
     size_t size = 16;
     int listed = 0;
@@ -31,7 +33,7 @@ int report(int n, Names name, const char* title)
             p += len;
         }
     *p = 0;
-    warn(nullptr, text, title);
+    warn(nullptr, text, title, id);
     std::free(text);
     return listed;
 }
@@ -40,7 +42,7 @@ int report(int n, Names name, const char* title)
 
 int matchmaterials(window wn, mesh* m, MaterialList* L)
 {
-    SetTitle(wn, "matching material names");
+    SetTitle(wn, STAGE_MATCH);
     for (int i = 0; i < m->nmat; i++) m->mat[i].cf = 0;
     for (int k = 0; k < L->nm; k++) L->mat[k * MATSLOT + MATNAME] = 0;
 
@@ -63,9 +65,9 @@ int matchmaterials(window wn, mesh* m, MaterialList* L)
             const char* slot = L->mat + k * MATSLOT;
             return slot[MATNAME] ? nullptr : slot;
         },
-        "these materials are in the .CR2 file but not in the .OBJ file");
+        "these materials are in the .CR2 file but not in the .OBJ file", MSG_FIGUREONLY);
     listed += report(
         m->nmat, [m](int i) -> const char* { return m->mat[i].cf ? nullptr : m->mat[i].name; },
-        "these materials are in the .OBJ file but not in the .CR2 file");
+        "these materials are in the .OBJ file but not in the .CR2 file", MSG_MESHONLY);
     return listed;
 }

@@ -1,25 +1,15 @@
+// Naming each map's file, the existence question, writing and confirming
+// the map, and the clean-up of a run.
 #include "job/output.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
+#include "port/files.h"
 #include "raster/bmp.h"
-#include "raster/replace.h"
 
 const char filterBMP[] = "BMP files\0*.BMP\0";
-
-namespace {
-
-bool endsbmp(const char* s, size_t len)
-{
-    if (len < 4) return false;
-    const char* e = s + len - 4;
-    return e[0] == '.' && (e[1] | 32) == 'b' && (e[2] | 32) == 'm' && (e[3] | 32) == 'p';
-}
-
-}  // namespace
 
 void safename(char* dst, const char* name)
 {
@@ -41,13 +31,6 @@ namespace {
 // either case are the same.
 unsigned char lower(char c) { return (unsigned char)(c >= 'A' && c <= 'Z' ? c + 32 : c); }
 
-unsigned lowerhash(const char* s)
-{
-    unsigned h = 2166136261u;
-    for (; *s; s++) h = (h ^ lower(*s)) * 16777619u;
-    return h;
-}
-
 bool samepart(const char* a, const char* b)
 {
     for (; lower(*a) == lower(*b); a++, b++)
@@ -59,15 +42,16 @@ bool samepart(const char* a, const char* b)
 // so far: the slot that holds it, or the free slot where it belongs.
 int* slotof(int* table, size_t size, const char (*parts)[PARTSIZE], const char* part)
 {
-    size_t i = lowerhash(part) & (size - 1);
+    size_t i = namehash(part, true) & (size - 1);
     while (table[i] && !samepart(parts[table[i] - 1], part)) i = (i + 1) & (size - 1);
     return &table[i];
 }
 
 }  // namespace
 
-int nameparts(TextureJob* T, const mesh* m)
+int nameparts(TextureJob* T)
 {
+    const mesh* m = T->OB;
     std::free(T->parts);
     T->parts = (char(*)[PARTSIZE])std::malloc((size_t)T->nmat * PARTSIZE);
     // The table is kept at most half full, so that a look-up takes a step
@@ -102,20 +86,22 @@ int nameparts(TextureJob* T, const mesh* m)
     return 1;
 }
 
-void mapfilename(TextureJob* T, const mesh* m)
+void mapfilename(TextureJob* T)
 {
+    const mesh* m = T->OB;
     size_t len = std::strlen(T->out);
     std::memcpy(T->fn, T->out, len + 1);
     if (T->nmat <= 1) return;
-    if (endsbmp(T->out, len)) len -= 4;
+    if (hasext(T->out, ".bmp")) len -= 4;
     char name[32];
     const char* part = T->parts ? T->parts[T->M] : name;
     if (!T->parts) safename(name, m->mat[T->M].name);
     std::snprintf(T->fn + len, sizeof T->fn - len, "_%s.bmp", part);
 }
 
-int writemap(window wn, TextureJob* T, const mesh* m)
+int writemap(TextureJob* T)
 {
+    const window wn = T->wn;
     // Looked at, not opened: opening a named pipe to test it would wait for
     // a writer. A name refused for what cannot be told (a folder that may
     // not be searched, a loop of links) is no file that exists: the write
@@ -123,31 +109,29 @@ int writemap(window wn, TextureJob* T, const mesh* m)
     char* there = nullptr;
     int kind = examinetarget(T->out, &there);
     std::free(there);
-    std::error_code e;
-    if (kind != TARGET_NONE && (kind != TARGET_REFUSED || std::filesystem::exists(T->out, e))) {
-        if (!GetFileName(wn, T->out, "this file exists: choose new name or let me overwrite it",
-                         filterBMP, 1))
-            return 0;
+    if (kind != TARGET_NONE && (kind != TARGET_REFUSED || exists(T->out))) {
+        if (!GetFileName(wn, Q_EXISTS, T->out, filterBMP, 1)) return 0;
     }
-    mapfilename(T, m);
-    if (!bmpwrite(T->fn, T->J)) return 0;
-    if (T->nmat == 1) messagebox(wn, T->fn, "I have created this texture map file", ICON_NONE);
+    mapfilename(T);
+    failure why;
+    if (!bmpwrite(T->fn, T->J, &why)) return warn(nullptr, why.text, why.title, MSG_FILE, why.err);
+    if (T->nmat == 1) messagebox(wn, MSG_CREATED, T->fn, "I have created this texture map file", ICON_NONE);
     return 1;
 }
 
 void cleanup(TextureJob* T)
 {
     freematerials(&T->list);
-    if (OB) {
-        OB->delarrays();
-        std::free(OB);
-        OB = nullptr;
+    if (T->OB) {
+        T->OB->delarrays();
+        std::free(T->OB);
+        T->OB = nullptr;
     }
-    std::free(used);
-    used = nullptr;
+    std::free(T->used);
+    T->used = nullptr;
     std::free(T->work);
     T->work = nullptr;
     std::free(T->parts);
     T->parts = nullptr;
-    T->J.reset(0, 0, 1, -1);
+    T->J.reset(0, 0);
 }

@@ -12,15 +12,15 @@ void safename(char* dst, const char* name);
 // of its material, with "_2", "_3" ... added when that would repeat an
 // earlier map's part, ignoring case, so that no map replaces another's
 // file. 0 when out of memory.
-int nameparts(TextureJob* T, const mesh* m);
+int nameparts(TextureJob* T);
 // The file of map M: out itself for a single map; with several maps the
 // ".bmp" ending of out (or, when out lacks it, its end) gets "_" + the map's
 // part (without nameparts, the material's safe name) + ".bmp".
-void mapfilename(TextureJob* T, const mesh* m);
+void mapfilename(TextureJob* T);
 // Asks for another name when out exists, names and writes map M, and confirms
 // a single map. 1 when written; 0 when skipped at the question or not
-// written (bmpwrite has warned).
-int writemap(window wn, TextureJob* T, const mesh* m);
-// Releases the material list, the mesh (OB), `used`, the finishing scratch
+// written (warned).
+int writemap(TextureJob* T);
+// Releases the material list, the mesh, the flags, the finishing scratch
 // and J's pixels, each as far as it exists; safe at any point of a run.
 void cleanup(TextureJob* T);

@@ -1,5 +1,7 @@
+// Painting a map on every core: the faces filled or outlined, band by band.
 #include "job/paint.h"
-#include "mesh/cores.h"
+#include "port/threads.h"
+#include "port/tuning.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 
-int paint_bands = 0;
 
 namespace {
 
@@ -58,7 +59,7 @@ int bandcount(const TextureJob* T, const mesh* m)
     int n = corecount() * BANDSPERTHREAD;
     if (n > T->n / MINROWS) n = T->n / MINROWS;
     if (m->nf < MINFACES || corecount() == 1) n = 1;
-    if (paint_bands > 0) n = paint_bands < T->n ? paint_bands : T->n;
+    if (knobs.paint_bands > 0) n = knobs.paint_bands < T->n ? knobs.paint_bands : T->n;
     if (n > MAXBANDS) n = MAXBANDS;
     return n < 1 ? 1 : n;
 }
@@ -143,7 +144,7 @@ void inbands(const TextureJob* T, const mesh* m, progress* p, float reach, F pai
 
 bool setupmap(TextureJob* T)
 {
-    return T->J.reset(T->n, T->n, 24, -1) != nullptr;
+    return T->J.reset(T->n, T->n) != nullptr;
 }
 
 void clearmap(TextureJob* T)
@@ -153,7 +154,7 @@ void clearmap(TextureJob* T)
     const int n = T->n;
     const int nb = n < 1024 ? 1 : corecount();
     image& J = T->J;
-    unsigned char* flags = used;
+    unsigned char* flags = T->used;
     onthreads(nb, [=, &J](int k) {
         const int y0 = (int)((long long)n * k / nb), y1 = (int)((long long)n * (k + 1) / nb);
         if (y0 == y1) return;
@@ -169,9 +170,12 @@ bool onmap(const TextureJob* T, const Face& f)
     return f.q && (T->nmat < 2 || f.mat == T->M);
 }
 
-void paintfilled(window wn, TextureJob* T, const mesh* m)
+void paintfilled(TextureJob* T)
 {
-    SetTitle(wn, "making texture map");
+    const window wn = T->wn;
+    const mesh* m = T->OB;
+    unsigned char* const flags = T->used;
+    SetTitle(wn, STAGE_PAINT);
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
     // A triangle paints rows ceil(top corner) to floor(bottom corner).
     inbands(T, m, &p, 0, [=](int first, int end, int from, int to, progress* tk) {
@@ -180,15 +184,17 @@ void paintfilled(window wn, TextureJob* T, const mesh* m)
             const Face& f = m->fac[i];
             if (!onmap(T, f)) continue;
             pal3 col = m->mat[f.mat].col;
-            for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, from, to);
+            for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, flags, from, to);
         }
     });
     Progress(wn, 100);
 }
 
-void paintoutline(window wn, TextureJob* T, const mesh* m)
+void paintoutline(TextureJob* T)
 {
-    SetTitle(wn, "making texture map");
+    const window wn = T->wn;
+    const mesh* m = T->OB;
+    SetTitle(wn, STAGE_PAINT);
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
     // Edges are drawn from corners scaled in double and cut to whole pixels.
     inbands(T, m, &p, 2, [=](int first, int end, int from, int to, progress* tk) {

@@ -5,19 +5,16 @@
 
 // Makes J an n x n map of 24 bits; false when its pixels cannot be had.
 bool setupmap(TextureJob* T);
-// Every pixel of J black and every flag of `used` 0.
+// Every pixel of J black and every flag of T->used 0.
 void clearmap(TextureJob* T);
 // True when face f belongs on map M (all faces when there is one map).
 bool onmap(const TextureJob* T, const Face& f);
-// Fills the faces of map M, each as a fan of triangles round its first corner,
-// in its material's colour; flags what it paints. Titles and reports to wn.
-void paintfilled(window wn, TextureJob* T, const mesh* m);
-// Test hook: when > 0, paintfilled and paintoutline cut the map into this
-// many bands of rows (at most 32), painted by one thread per core; 0: a few
-// per core, as the map and mesh allow.
-extern int paint_bands;
-// Outlines the faces of map M in white; flags nothing.
-void paintoutline(window wn, TextureJob* T, const mesh* m);
+// Fills the faces of map M of T->OB, each as a fan of triangles round its
+// first corner, in its material's colour; flags what it paints. The bands
+// of rows painted on each core follow knobs.paint_bands when it is set.
+void paintfilled(TextureJob* T);
+// Outlines the faces of map M of T->OB in white; flags nothing.
+void paintoutline(TextureJob* T);
 // One outline edge from texture point s to t on the n x n image J; only
 // its pixels on rows from to `to`.
 void drawedge(image* J, int n, const xy& s, const xy& t, pal3 colour, int from = 0, int to = MAXSIDE);

@@ -1,5 +1,8 @@
+// The mesh container: its six arrays, sized to exactly what is asked and
+// rebased when they move, and the name tables of groups and materials.
 #include "mesh/mesh.h"
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
+#include "port/names.h"
 
 #include <climits>
 #include <cstdint>
@@ -64,13 +67,6 @@ struct nameindex {
 };
 
 namespace {
-
-unsigned namehash(const char* s)  // FNV-1a
-{
-    unsigned h = 2166136261u;
-    for (; *s; s++) h = (h ^ (unsigned char)*s) * 16777619u;
-    return h;
-}
 
 template <class T>
 int scan(const T* a, int n, const char* s)
@@ -148,7 +144,7 @@ void Face::setprops(mesh* m)
     mat = m->currentmat < 0 ? 0 : m->currentmat;
     g = m->currentgroup < 0 ? 0 : m->currentgroup;
     for (int i = 0; i < n; i++) {
-        q[i].p = q[i].d = nullptr;
+        q[i].p = nullptr;
         q[i].t = nullptr;
     }
     m->mat[mat].nf++;
@@ -235,21 +231,21 @@ int mesh::setnmat_(int x, int k)
 
 int mesh::addpoint(xyz p)
 {
-    if (np == np_ && (np == INT_MAX || !setnp_(np + 1, 0))) return 0;
+    if (np == np_ && (np == INT_MAX || !setnp_(np + 1, 0))) return -1;
     point[np] = p;
     return np++;
 }
 
 int mesh::addt(xy p)
 {
-    if (nt == nt_ && (nt == INT_MAX || !setnt_(nt + 1, 0))) return 0;
+    if (nt == nt_ && (nt == INT_MAX || !setnt_(nt + 1, 0))) return -1;
     t[nt] = p;
     return nt++;
 }
 
 int mesh::addgroup(const char* s)
 {
-    if (ng == ng_ && (ng == INT_MAX || !setng_(ng + 1, 0))) return 0;
+    if (ng == ng_ && (ng == INT_MAX || !setng_(ng + 1, 0))) return -1;
     std::memset(&group[ng], 0, sizeof(Group));
     group[ng].rename(s);
     return ng++;
@@ -261,7 +257,7 @@ int mesh::addmat(const char* s)
         nmat--;
         if (matnames && matnames->counted > nmat) matnames->counted = nmat;
     }
-    if (nmat == nmat_ && (nmat == INT_MAX || !setnmat_(nmat + 1, 0))) return 0;
+    if (nmat == nmat_ && (nmat == INT_MAX || !setnmat_(nmat + 1, 0))) return -1;
     Mat& m = mat[nmat];
     m.rename(s);
     m.col = pal3(0, 0, 0);

@@ -3,12 +3,12 @@
 // `t`, faces into `pts`; those pointers are rebased whenever an array moves.
 #pragma once
 #include "mesh/types.h"
+#include "port/failure.h"
 
 struct mesh;
 
 struct fcinfo {        // one face corner
     xyz* p;            // its vertex, an element of mesh::point
-    xyz* d;            // unused; null
     xy* t;             // its texture coordinate in mesh::t, or null
 };
 
@@ -68,21 +68,24 @@ struct mesh {
     int setng_(int x, int k);
     int setnmat_(int x, int k);
 
-    int addpoint(xyz p);              // index of the new vertex; 0 on failure
-    int addt(xy p);                   // index of the new texture coordinate
-    int addgroup(const char* s);      // new group named s
-    int addmat(const char* s);        // new material; a faceless last one is replaced
+    // The add operations return the new element's index, or -1 when the
+    // array cannot grow.
+    int addpoint(xyz p);              // a new vertex
+    int addt(xy p);                   // a new texture coordinate
+    int addgroup(const char* s);      // a new group named s
+    int addmat(const char* s);        // a new material; a faceless last one is replaced
     int findaddgroup(const char* s);  // first group named s, or a new one
     int findaddmat(const char* s);    // first material named s, or a new one
     int findgroup(const char* s) const;  // first group named s, or -1
     int findmat(const char* s) const;    // first material named s, or -1
     Face* addface(int n);             // face of n corners, or null
 
-    // Reads a Wavefront .OBJ file; 1 when read to its end, 0 after a warning
-    // (unreadable file, bad line) or when the arrays cannot be sized.
-    int readOBJ(const char* file, int append);
+    // Reads a Wavefront .OBJ file into the emptied mesh; 1 when read to its
+    // end, 0 when it cannot be opened or read or holds a bad line (the
+    // reason in *why) or when the arrays cannot be sized (*why left empty).
+    int readOBJ(const char* file, failure* why);
 };
 
 // Adds the file's line counts to the six counters; 1 when read to its end,
-// 0 (after a warning) when the file cannot be opened.
-int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT);
+// 0 when the file cannot be opened (the reason in *why) or read.
+int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT, failure* why);

@@ -1,3 +1,4 @@
+// Numbers of .OBJ files parsed in place: decimals exactly as strtod reads them.
 #include "mesh/numparse.h"
 
 #include <charconv>

@@ -9,8 +9,9 @@
 // them. Anything unusual (a bad line, a read error, a file that changed
 // between the passes, the 16-bit limits) gives up, and the one-pass reader
 // reads the file again, with its warnings.
-#include "mesh/cores.h"
+#include "port/threads.h"
 #include "mesh/objread_text.h"
+#include "port/tuning.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -77,7 +78,7 @@ int cutchunks(const char* file, int nthreads, chunk** out)
     long n;  // chunks of MINCHUNK bytes at least
     const long most = nthreads > 1 ? (long)nthreads * CHUNKSPERTHREAD : 1;
     if (size < 0) n = 0;
-    else if (objread_chunkbytes > 0) n = size / objread_chunkbytes + (size % objread_chunkbytes != 0);
+    else if (knobs.objread_chunkbytes > 0) n = size / knobs.objread_chunkbytes + (size % knobs.objread_chunkbytes != 0);
     else n = size / MINCHUNK < most ? size / MINCHUNK : most;
     if (size == 0 || (size > 0 && n == 0)) n = 1;
     chunk* cs = n > 0 && n < 1000000 ? (chunk*)std::calloc((size_t)n, sizeof(chunk)) : nullptr;
@@ -105,7 +106,7 @@ int cutchunks(const char* file, int nthreads, chunk** out)
 void countchunk(const char* file, chunk* c)
 {
     objtext x;
-    c->ok = opentext(&x, file, c->start, c->len, false);
+    c->ok = opentext(&x, file, c->start, c->len, nullptr);
     char *p, *e;
     while (c->ok && nextlines(&x, &p, &e)) countlines(p, e, &c->counted);
     c->ok = c->ok && !x.err && !x.shortread;
@@ -165,10 +166,9 @@ bool readlines(mesh* m, chunk* c, char* p, char* e)
                 if (isbreak(*p)) break;
                 if (n == MAXINDEX || n == room) return false;
                 long long v, t;
-                p = readcorner(p, np, nt, 0, 0, &v, &t);
+                p = readcorner(p, np, nt, &v, &t);
                 if (!p) return false;
                 q[n].p = &m->point[v - 1];
-                q[n].d = nullptr;
                 q[n].t = t ? &m->t[t - 1] : nullptr;
                 n++;
             }
@@ -191,7 +191,7 @@ bool readlines(mesh* m, chunk* c, char* p, char* e)
 void readchunk(mesh* m, const char* file, chunk* c)
 {
     objtext x;
-    c->ok = opentext(&x, file, c->start, c->len, false);
+    c->ok = opentext(&x, file, c->start, c->len, nullptr);
     char *p, *e;
     while (c->ok && nextlines(&x, &p, &e)) c->ok = readlines(m, c, p, e);
     const objcounts& n = c->counted;

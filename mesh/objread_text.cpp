@@ -1,8 +1,8 @@
 // An .OBJ file, or a byte range of it, read in large blocks and handed out
 // as runs of whole lines.
 #include "mesh/objread_text.h"
-#include "shell/prompts.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +34,7 @@ bool takeblock(objtext* x, size_t room, const char* p, size_t len)
 }
 }  // namespace
 
-int opentext(objtext* x, const char* file, long start, unsigned long long len, bool warnmissing)
+int opentext(objtext* x, const char* file, long start, unsigned long long len, failure* why)
 {
     x->mem = x->buf = nullptr;
     x->room = x->len = x->used = 0;
@@ -44,8 +44,9 @@ int opentext(objtext* x, const char* file, long start, unsigned long long len, b
     x->f = nullptr;
     // A folder opens for reading on some systems and fails at the first read.
     std::error_code ec;
+    errno = EISDIR;
     if (!std::filesystem::is_directory(file, ec)) x->f = std::fopen(file, "rb");
-    if (!x->f) return warnmissing ? warn(nullptr, file, "I can't open this file") : 0;
+    if (!x->f) return fail(why, file, "I can't open this file", errno);
     std::setvbuf(x->f, nullptr, _IONBF, 0);  // the blocks go straight to their place
     if (start > 0 && std::fseek(x->f, start, SEEK_SET) != 0) {
         x->err = true;

@@ -1,7 +1,7 @@
 // The two-pass .OBJ reader: the pre-count, the one-pass reading that is
 // the reference, and the choice of the parallel reading where it applies.
 #include "mesh/objread_text.h"
-#include "shell/prompts.h"
+#include "port/tuning.h"
 
 #include <climits>
 #include <cstdint>
@@ -9,9 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 
-bool objread_parallel = true;
-long objread_chunkbytes = 0;
-void (*objread_betweenpasses)(const char* file) = nullptr;
 
 namespace {
 
@@ -38,10 +35,8 @@ struct corner {  // a face corner parsed before its face is added
 
 // Reads the corners of the face line at p, its first corner, into cs and
 // adds the face; returns where reading stopped. A bad corner sets *bad and
-// the face is still added, filled up to that corner. dnp and dnt are the
-// vertices and texture coordinates the mesh held before this file.
-char* readface(mesh* m, char* p, lineends* ends, corner* cs, long long dnp, long long dnt,
-               bool* bad)
+// the face is still added, filled up to that corner.
+char* readface(mesh* m, char* p, lineends* ends, corner* cs, bool* bad)
 {
     int n = 0;     // corners read
     char* tk = p;  // the corner being read
@@ -50,7 +45,7 @@ char* readface(mesh* m, char* p, lineends* ends, corner* cs, long long dnp, long
         if (isbreak(*p)) break;
         tk = p;
         long long v, t;
-        char* q = n < MAXINDEX ? readcorner(p, m->np, m->nt, dnp, dnt, &v, &t) : nullptr;
+        char* q = n < MAXINDEX ? readcorner(p, m->np, m->nt, &v, &t) : nullptr;
         if (!q) {
             *bad = true;
             break;
@@ -73,12 +68,25 @@ char* readface(mesh* m, char* p, lineends* ends, corner* cs, long long dnp, long
 
 }  // namespace
 
-int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT)
+void trimarrays(mesh* m)
+{
+    m->setnf_(m->nf, 1);
+    m->setnq_(m->nq, 1);
+    m->setnp_(m->np, 1);
+    m->setnt_(m->nt, 1);
+    m->setng_(m->ng, 1);
+    m->setnmat_(m->nmat, 1);
+}
+
+bool hasgroup(const mesh* m, const char* s) { return m->findgroup(s) >= 0; }
+bool hasmat(const mesh* m, const char* s) { return m->findmat(s) >= 0; }
+
+int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT, failure* why)
 {
     objcounts c = {0, 0, 0, 0, 0, 0};
-    if (!objread_parallel || !countparallel(file, &c)) {
+    if (!knobs.objread_parallel || !countparallel(file, &c)) {
         objtext x;
-        if (!opentext(&x, file, 0, ULLONG_MAX, true)) return 0;
+        if (!opentext(&x, file, 0, ULLONG_MAX, why)) return 0;
         c = {0, 0, 0, 0, 0, 0};
         char *p, *e;
         while (nextlines(&x, &p, &e)) countlines(p, e, &c);
@@ -95,24 +103,24 @@ int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int*
     return 1;
 }
 
-int mesh::readOBJ(const char* file, int append)
+int mesh::readOBJ(const char* file, failure* why)
 {
-    if (!append && objread_parallel && readparallel(this, file)) return 1;
-    return readsequential(this, file, append);
+    if (why) nofailure(why);
+    if (knobs.objread_parallel && readparallel(this, file)) return 1;
+    return readsequential(this, file, why);
 }
 
-int readsequential(mesh* m, const char* file, int append)
+int readsequential(mesh* m, const char* file, failure* why)
 {
-    if (!append) m->initialize(1);
-    int NF = m->nf, NQ = m->nq, NP = m->np, NT = m->nt, NG = m->ng, NMAT = m->nmat;
-    if (!countOBJ(file, &NF, &NQ, &NP, &NT, &NG, &NMAT)) return 0;
-    if (objread_betweenpasses) objread_betweenpasses(file);
+    m->initialize(1);
+    int NF = 0, NQ = 0, NP = 0, NT = 0, NG = 0, NMAT = 0;
+    if (!countOBJ(file, &NF, &NQ, &NP, &NT, &NG, &NMAT, why)) return 0;
+    if (knobs.objread_betweenpasses) knobs.objread_betweenpasses(file);
     objtext x;
-    if (!opentext(&x, file, 0, ULLONG_MAX, true)) {
+    if (!opentext(&x, file, 0, ULLONG_MAX, why)) {
         closetext(&x);
         return 0;
     }
-    const long long dnp = m->np, dnt = m->nt;
     // Room for the corners of the longest face allowed; pages never touched
     // cost nothing.
     corner* cs = (corner*)std::malloc(MAXINDEX * sizeof(corner));
@@ -143,7 +151,7 @@ int readsequential(mesh* m, const char* file, int append)
                 p = readvt(p, &t);
                 m->addt(t);
             } else if (key == K_F) {
-                p = readface(m, p, &ends, cs, dnp, dnt, &bad);
+                p = readface(m, p, &ends, cs, &bad);
                 if (bad) break;
             } else if (key == K_G) {
                 tokenname name(p);
@@ -169,7 +177,7 @@ int readsequential(mesh* m, const char* file, int append)
     if (bad) {
         char text[48];
         std::snprintf(text, sizeof text, "line %lld is bad", line);
-        warn(nullptr, text, file);
+        fail(why, text, file);
     }
     trimarrays(m);
     return ok ? 1 : 0;

@@ -1,5 +1,5 @@
 // Small value types shared by every part of uvpaint: texture and vertex
-// points, 24-bit pixels and 32-bit colour-table entries.
+// points, and 24-bit pixels.
 #pragma once
 
 #pragma pack(push, 1)
@@ -22,18 +22,7 @@ struct pal3 {          // a 24-bit pixel in .BMP byte order
     pal3(unsigned char r, unsigned char g, unsigned char b) : blue(b), green(g), red(r) {}
 };
 
-struct pal4 {          // a .BMP colour-table entry
-    unsigned char blue, green, red, rsv;
-    pal4() : blue(0), green(0), red(0), rsv(0) {}
-    pal4(const pal3& c) : blue(c.blue), green(c.green), red(c.red), rsv(0) {}
-    pal4(unsigned char b, unsigned char g, unsigned char r, unsigned char s)
-        : blue(b), green(g), red(r), rsv(s) {}
-};
-
 #pragma pack(pop)
 
 static_assert(sizeof(xy) == 8 && sizeof(xyz) == 12, "packed points");
-static_assert(sizeof(pal3) == 3 && sizeof(pal4) == 4, "packed colours");
-
-// The 16 standard colours, blue-green-red, entry i at byte 3*i.
-extern const unsigned char STDCOLS[48];
+static_assert(sizeof(pal3) == 3, "packed colours");

@@ -91,26 +91,6 @@ inline __attribute__((always_inline)) void putspan(unsigned char* p, unsigned ch
     }
 }
 
-// ceil(v), held to 0 .. n (n: past the end; NaN gives n too). v is bounded
-// before it becomes an int, where truncation and one compare give the ceil.
-inline int ceilcut(double v, int n)
-{
-    if (v > 0) {
-        if (v > n) return n;
-        const int t = (int)v;
-        return t + (t < v);
-    }
-    return v <= 0 ? 0 : n;
-}
-
-// floor(v), held to -1 .. n - 1 (-1: before the start; NaN gives -1 too).
-inline int floorcut(double v, int n)
-{
-    if (v >= n - 1) return n - 1;
-    if (v >= 0) return (int)v;
-    return -1;
-}
-
 // Corners within +-2^18 pixels take the stepped crossings.
 const float NEAR = 262144.0f;
 
@@ -154,10 +134,10 @@ inline void order(__m128& p, __m128& q)
 // ceils are equal and the rule paints nothing either (no whole number lies
 // between them, or the row would have gone to the plain painter), or lane
 // 0's is the greater, and the row goes to the plain painter.
-void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int from, int to)
+void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, unsigned char* marks, int from, int to)
 {
     if (!A || !B || !C || !P) return;
-    assert(bpp == 24 && used);
+    assert(bpp == 24 && marks);
     __m128 a = load(A), b = load(B), c = load(C);
     order(a, b);
     order(b, c);
@@ -175,7 +155,7 @@ void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int fr
     if (cy == ay) return;
     const __m128 abs = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
     const __m128 inside = _mm_cmple_ps(_mm_max_ps(_mm_and_ps(xs, abs), _mm_and_ps(ys, abs)), _mm_set1_ps(NEAR));
-    if (_mm_movemask_ps(inside) != 15) return fillplain(this, used, *A, *B, *C, col, from, to);
+    if (_mm_movemask_ps(inside) != 15) return fillplain(this, marks, *A, *B, *C, col, from, to);
 
     // ceil and floor of ay, by, cy at once, exact within 2^18: truncated,
     // then moved by one where the truncation went the wrong way.
@@ -196,7 +176,7 @@ void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int fr
     if (lower < top) lower = top;
 
     const colour k = colourof(col);
-    unsigned char* const flags0 = used;
+    unsigned char* const flags0 = marks;
     const size_t ll = (size_t)LL, w0 = (size_t)X;
     const __m128d lo = _mm_set1_pd(-0.5), hi = _mm_set1_pd(X - 0.5), magic = _mm_set1_pd(1 + 0x1p-15 + 0x1.8p36);
     const __m128i four = _mm_set1_epi16(4), zero = _mm_setzero_si128();
@@ -243,33 +223,12 @@ void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int fr
     }
 }
 
-void image::horizline(double x1, double x2, int y, pal3 col)
-{
-    assert(bpp == 24 && used);
-    if (y < 0 || y >= Y || !P) return;
-    if (x1 > x2) {
-        const double t = x1;
-        x1 = x2;
-        x2 = t;
-    }
-    const int first = ceilcut(x1, X), last = floorcut(x2, X);
-    if (first <= last)
-        putspan((unsigned char*)(Row(y) + first), used + (size_t)y * (size_t)X + first,
-                (unsigned)(last - first + 1), colourof(col));
-}
-
 #else  // no SSE2: the plain painter
 
-void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, int from, int to)
+void image::filltriangle(const xy* A, const xy* B, const xy* C, pal3 col, unsigned char* marks, int from, int to)
 {
     if (!A || !B || !C || !P) return;
-    fillplain(this, used, *A, *B, *C, col, from, to);
-}
-
-void image::horizline(double x1, double x2, int y, pal3 col)
-{
-    if (!P) return;
-    spanplain(this, used, x1, x2, y, col);
+    fillplain(this, marks, *A, *B, *C, col, from, to);
 }
 
 #endif

@@ -1,3 +1,5 @@
+// The painting rule done plainly, in double, one crossing and one pixel at
+// a time.
 #include "raster/fill_plain.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The batch command line: the options read, and a front end that answers
+// each of the run's questions from them and prints each of its boxes.
 #include "shell/batch.h"
 
 #include <cmath>
@@ -7,29 +9,10 @@
 #include <unistd.h>
 
 #include "job/job.h"
+#include "port/prompts.h"
 #include "raster/image.h"
-#include "shell/prompts.h"
 
-// The run's own words, by which the batch front end knows each question.
 namespace {
-const char Q_MESH[] = "file to read mesh from?";
-const char Q_OUT[] = "file to output texture map to? (cancel = only check materials)";
-const char Q_KIND[] = "what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency)";
-const char Q_SEPARATE[] = "do you want me to output a separate map file for each material?";
-const char Q_SENSE[] = "do you want black = transparent, white = opaque (YES); or white = transparent, black = opaque (NO)?";
-const char Q_CR2[] = "CR2 file to read materials from";
-const char Q_INVERT[] = "Do you want me to output the texture map inverted top/bottom?";
-const char Q_SIZE[] = "size of texture map?";
-const char Q_EXISTS[] = "this file exists: choose new name or let me overwrite it";
-const char BOX_NOTBMP[] = "this is not a .bmp filename";
-const char BOX_CR2ONLY[] = "these materials are in the .CR2 file but not in the .OBJ file";
-const char BOX_OBJONLY[] = "these materials are in the .OBJ file but not in the .CR2 file";
-const char TITLE_FINISHED[] = "finished";
-
-const char HELPTEXT[] =
-    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
-    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
-    "material's map on a separate file.";
 
 const char OPTIONTEXT[] =
     "  --obj MESH.obj      the mesh, with texture coordinates\n"
@@ -47,12 +30,6 @@ const char OPTIONTEXT[] =
     "  --overwrite         replace an existing MAP.bmp (with --separate too,\n"
     "                      where MAP.bmp itself is not written)\n"
     "exit status: 0 done, 1 names found on one side only, 2 refused or failed\n";
-
-int endswith(const char* s, const char* ext)  // case-insensitive
-{
-    size_t n = std::strlen(s), k = std::strlen(ext);
-    return n >= k && strcasecmp(s + n - k, ext) == 0;
-}
 
 int refuse(char* why, int nwhy, const char* fmt, ...)
 {
@@ -123,17 +100,17 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
             return refuse(why, nwhy, "the value of %s is longer than %d characters", a, PATHSIZE - 1);
     }
     if (!o->obj) return refuse(why, nwhy, "no mesh given (--obj MESH.obj)");
-    if (o->out && (std::strlen(o->out) < 5 || !endswith(o->out, ".bmp")))
+    if (o->out && (std::strlen(o->out) < 5 || !hasext(o->out, ".bmp")))
         return refuse(why, nwhy, "--out %s: the map's name must end in .bmp", o->out);
-    if (!kind) o->kind = o->cr2 ? ANSWER_YES : ANSWER_NO;
-    else if (!std::strcmp(kind, "colored")) o->kind = ANSWER_YES;
-    else if (!std::strcmp(kind, "mesh")) o->kind = ANSWER_NO;
-    else if (!std::strcmp(kind, "transparency")) o->kind = ANSWER_CANCEL;
+    if (!kind) o->kind = o->cr2 ? MAP_COLOURED : MAP_MESH;
+    else if (!std::strcmp(kind, "colored")) o->kind = MAP_COLOURED;
+    else if (!std::strcmp(kind, "mesh")) o->kind = MAP_MESH;
+    else if (!std::strcmp(kind, "transparency")) o->kind = MAP_TRANSPARENCY;
     else return refuse(why, nwhy, "unknown kind %s (colored, mesh or transparency)", kind);
     if (!o->cr2) {
         if (!o->out) return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
-        if (o->kind == ANSWER_YES) return refuse(why, nwhy, "a colored map needs --cr2");
-        if (o->kind == ANSWER_CANCEL) return refuse(why, nwhy, "a transparency map needs --cr2");
+        if (o->kind == MAP_COLOURED) return refuse(why, nwhy, "a colored map needs --cr2");
+        if (o->kind == MAP_TRANSPARENCY) return refuse(why, nwhy, "a transparency map needs --cr2");
     }
     o->size = size ? batchsize(size) : 640;
     if (!o->size) return refuse(why, nwhy, "bad size %s (a number of pixels from 1 to %d)", size, (int)MAXSIDE);
@@ -195,29 +172,32 @@ void unexpected(const char* what, const char* q)
     printline(R.err, "uvpaint: the run asked a %s that the options do not answer: %s", what, q);
 }
 
-void batchbox(window, const char* text, const char* title, int)
+void batchbox(window, message id, const char* text, const char* title, int, int)
 {
     int checkonly = !R.o->out;
-    if (checkonly && !std::strcmp(title, BOX_NOTBMP)) return;  // no --out asks for exactly this
-    FILE* f = checkonly && (!std::strcmp(title, BOX_CR2ONLY) || !std::strcmp(title, BOX_OBJONLY)) ? R.out : R.err;
+    if (checkonly && id == MSG_NOTBMP) return;  // no --out asks for exactly this
+    FILE* f = checkonly && (id == MSG_FIGUREONLY || id == MSG_MESHONLY) ? R.out : R.err;
     if (*title) printline(f, "%s: %s", title, text);
     else printline(f, "%s", text);
 }
 
-int batchyesno(const char* q)
+int batchyesno(question q, const char* text)
 {
-    if (!std::strcmp(q, Q_SEPARATE)) return R.o->separate;
-    if (!std::strcmp(q, Q_SENSE)) return R.o->blacktransparent;
-    if (!std::strcmp(q, Q_INVERT)) return R.o->invert;
-    unexpected("question", q);
-    return 0;
+    switch (q) {
+    case Q_SEPARATE: return R.o->separate;
+    case Q_SENSE: return R.o->blacktransparent;
+    case Q_INVERT: return R.o->invert;
+    default: unexpected("question", text); return 0;
+    }
 }
 
-int batchyesnocancel(const char* q)
+int batchyesnocancel(question q, const char* text)
 {
-    if (!std::strcmp(q, Q_KIND)) return R.o->kind;
-    unexpected("question", q);
-    return ANSWER_CANCEL;
+    if (q != Q_KIND) {
+        unexpected("question", text);
+        return ANSWER_CANCEL;
+    }
+    return R.o->kind == MAP_COLOURED ? ANSWER_YES : R.o->kind == MAP_MESH ? ANSWER_NO : ANSWER_CANCEL;
 }
 
 int choose(char* file, const char* name)
@@ -227,40 +207,41 @@ int choose(char* file, const char* name)
     return 1;
 }
 
-int batchfilename(window, char* file, const char* t, const char*, int)
+int batchfilename(window, question q, char* file, const char* t, const char*, int)
 {
-    if (!std::strcmp(t, Q_MESH)) return choose(file, R.o->obj);
-    if (!std::strcmp(t, Q_OUT)) return choose(file, R.o->out);
-    if (!std::strcmp(t, Q_CR2)) return choose(file, R.o->cr2);
-    if (!std::strcmp(t, Q_EXISTS)) {
+    switch (q) {
+    case Q_MESH: return choose(file, R.o->obj);
+    case Q_OUTPUT: return choose(file, R.o->out);
+    case Q_FIGURE: return choose(file, R.o->cr2);
+    case Q_EXISTS:
         if (R.o->overwrite) return 1;  // the same name: replace it
         // Asked again before each map of a --separate run; one line says it.
         if (!R.kept) printline(R.err, "uvpaint: %s exists and was not replaced (--overwrite replaces it)", file);
         R.kept = 1;
         return 0;
+    default: unexpected("file name", t); return 0;
     }
-    unexpected("file name", t);
-    return 0;
 }
 
-void batchgetstr(window, const char* prompt)
+int batchgetstr(window, question q, const char* prompt, char* answer, int size)
 {
-    if (std::strcmp(prompt, Q_SIZE)) {
+    if (q != Q_SIZE) {
         unexpected("value", prompt);
-        return;
+        return 0;
     }
     if (R.sizeasked++) {
         // The size was checked against the same bounds before the run; asking
         // again would repeat forever without a person to answer.
         printline(R.err, "uvpaint: the run refused the size %d", R.o->size);
-        std::exit(2);
+        return 0;
     }
-    std::snprintf(askbuffer, sizeof askbuffer, "%d", R.o->size);
+    std::snprintf(answer, (size_t)size, "%d", R.o->size);
+    return 1;
 }
 
-void batchtitle(window, const char* s)
+void batchtitle(window, stage id, const char* s)
 {
-    if (!std::strcmp(s, TITLE_FINISHED)) R.finished = 1;
+    if (id == STAGE_FINISHED) R.finished = 1;
     std::snprintf(R.title, sizeof R.title, "%s", s);
     R.percent = -1;
     if (R.tty) drawline();
@@ -288,7 +269,7 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     }
     if (o.help) {
         batchusage(out);
-        std::fprintf(out, "\n%s\n\n%s", HELPTEXT, OPTIONTEXT);
+        std::fprintf(out, "\n%s\n\n%s", helptext, OPTIONTEXT);
         return 0;
     }
     if (o.version) {
@@ -305,7 +286,8 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     const promptops* before = currentprompts();
     setprompts(&batchops);
     jobreport rep = {};
-    bool done = maketexmap(nullptr, &rep);
+    jobsession S = {};
+    bool done = maketexmap(nullptr, &S, &rep);
     setprompts(before);
     clearline();
     std::fflush(out);

@@ -4,11 +4,13 @@
 #pragma once
 #include <cstdio>
 
+#include "job/state.h"
+
 struct batchoptions {
     const char* obj;       // --obj: the mesh
     const char* cr2;       // --cr2: the figure whose materials give colours, or null
     const char* out;       // --out: the map; null for a check-only run
-    int kind;              // ANSWER_YES colored, ANSWER_NO mesh, ANSWER_CANCEL transparency
+    mapkind kind;          // --kind: colored, mesh or transparency
     int separate;          // --separate: one map per material
     int blacktransparent;  // --black-transparent: black stands for transparent
     int invert;            // --invert: top/bottom

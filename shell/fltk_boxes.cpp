@@ -1,3 +1,4 @@
+// The FLTK message boxes, questions and input dialog, drawn as the Windows ones are.
 #include "shell/fltk_boxes.h"
 
 #include <FL/Enumerations.H>

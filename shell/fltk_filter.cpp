@@ -1,3 +1,4 @@
+// A Win32 file-dialog filter list as FLTK's filter string.
 #include "shell/fltk_filter.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// A log of what the FLTK window shows, for the desktop tests.
 #include "shell/fltk_log.h"
 
 #include <cstdio>

@@ -15,10 +15,7 @@
 
 namespace {
 const char progname[] = "UVPAINTR";
-const char helptext[] =
-    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
-    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
-    "material's map on a separate file.";
+jobsession session;  // the mesh the next run proposes; whether a run is up
 
 Fl_Double_Window* Main;
 Fl_Menu_Bar* bar;
@@ -33,9 +30,9 @@ void livemenu(bool live)
 
 void makecmd(Fl_Widget*, void*)
 {
-    if (jobrunning()) return;
+    if (session.running) return;
     livemenu(false);
-    bool done = maketexmap(Main);
+    bool done = maketexmap(Main, &session);
     livemenu(true);
     if (done) Main->hide();
     else Main->label(progname);  // a stopped run leaves no stage title behind
@@ -43,12 +40,12 @@ void makecmd(Fl_Widget*, void*)
 
 void exitcmd(Fl_Widget*, void*)
 {
-    if (!jobrunning()) Main->hide();
+    if (!session.running) Main->hide();
 }
 
 void helpcmd(Fl_Widget*, void*)
 {
-    messagebox(Main, helptext, "uvpaint help", ICON_NONE);
+    messagebox(Main, MSG_OTHER, helptext, "uvpaint help", ICON_NONE);
 }
 
 // The close box ends the program except during a run, whose questions and
@@ -56,7 +53,7 @@ void helpcmd(Fl_Widget*, void*)
 void closecmd(Fl_Widget*, void*)
 {
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-    if (jobrunning()) return;
+    if (session.running) return;
     Main->hide();
 }
 

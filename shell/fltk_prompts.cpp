@@ -1,3 +1,4 @@
+// The job's questions as FLTK boxes and file dialogs; progress in the window title.
 #include "shell/fltk_prompts.h"
 
 #include "shell/fltk_boxes.h"
@@ -17,7 +18,7 @@
 #include <unistd.h>
 
 namespace {
-void fltkmessage(window, const char* text, const char* title, int icon)
+void fltkmessage(window, message, const char* text, const char* title, int icon, int)
 {
     static const char* const ok[] = {"OK"};
     if (icon == ICON_EXCLAMATION) showbox("warning", "uvpaint-warning", text, title, true, ok, 1, 0, 0);
@@ -25,13 +26,13 @@ void fltkmessage(window, const char* text, const char* title, int icon)
 }
 
 // Escape and the close box say No: the question offers no way out besides.
-int fltkyesno(const char* q)
+int fltkyesno(question, const char* q)
 {
     static const char* const yn[] = {"&Yes", "&No"};
     return showbox("yesno", "uvpaint-question", q, "", false, yn, 2, 0, 1) == 0;
 }
 
-int fltkyesnocancel(const char* q)
+int fltkyesnocancel(question, const char* q)
 {
     static const char* const ync[] = {"&Yes", "&No", "Cancel"};
     static const int code[] = {ANSWER_YES, ANSWER_NO, ANSWER_CANCEL};
@@ -81,7 +82,7 @@ int choosefile(window wn, char* file, const char* t, const char* f, int write)
 // Names keep their case: Linux file systems tell case apart. GTK's open
 // dialog takes a typed name of no file; like the Windows one, this asks
 // again until an existing file is chosen.
-int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
+int fltkfilename(window wn, question, char* file, const char* t, const char* f, int write)
 {
     std::string proposed = file;  // what a cancel leaves, as on Windows
     for (;;) {
@@ -99,14 +100,15 @@ int fltkfilename(window wn, char* file, const char* t, const char* f, int write)
     return 1;
 }
 
-void fltkgetstr(window, const char* prompt)
+int fltkgetstr(window, question, const char* prompt, char* answer, int size)
 {
-    inputbox(prompt, askbuffer, ASKBUFFER_SIZE);
+    inputbox(prompt, answer, size);
+    return 1;
 }
 
 // The title changes at once and the window repaints, since the job holds
 // the event loop until its next question.
-void fltktitle(window wn, const char* s)
+void fltktitle(window wn, stage, const char* s)
 {
     if (Fl_Window* w = static_cast<Fl_Window*>(wn)) w->copy_label(s);
     promptlog("title", s, "");

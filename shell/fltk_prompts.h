@@ -2,6 +2,6 @@
 // system's file dialogs, the input dialog and the main window's title. The
 // window arguments the job passes are the Fl_Window it was given.
 #pragma once
-#include "shell/prompts.h"
+#include "port/prompts.h"
 
 const promptops* fltkprompts();  // install with setprompts

@@ -15,10 +15,7 @@ unsigned char KEYS[256];
 
 namespace {
 
-const char helptext[] =
-    "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or "
-    "colored as stated in a Poser .CR2 file, or transparency as stated in a "
-    "Poser4 .CR2 file. Option to output each material's map on a separate file.";
+jobsession session;  // the mesh the next run proposes; whether a run is up
 
 // Without a window class there is no program: say so and stop.
 void Register(const char* name, WNDPROC proc)
@@ -116,20 +113,20 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
     case WM_CLOSE:
         // A run's unowned boxes leave the close box live; the run still
         // needs its window, so closing waits until it is over.
-        if (jobrunning()) return busy();
+        if (session.running) return busy();
         break;
     case WM_COMMAND:
         switch (LOWORD(S)) {
         case CMD_MAKEMAP:
-            if (jobrunning()) return busy();  // one run at a time
-            if (maketexmap(wn)) {
+            if (session.running) return busy();  // one run at a time
+            if (maketexmap(wn, &session)) {
                 SendMessageA(wn, WM_CLOSE, 0, 0);
                 return 0;
             }
             SetWindowTextA(wn, progname);  // a stopped run leaves no stage title behind
             break;
         case CMD_EXIT:
-            if (jobrunning()) return busy();
+            if (session.running) return busy();
             SendMessageA(wn, WM_CLOSE, 0, 0);
             return 0;
         case CMD_HELP:

@@ -8,6 +8,7 @@
 OPENFILENAMEA ofn;      // the file dialogs' request, filled anew per call
 char tit[256];          // the chosen file's name without its folder
 char askprompt[128];    // the question the input dialog shows
+char askbuffer[ASKBUFFER_SIZE];  // the input dialog's answer
 
 namespace {
 
@@ -16,22 +17,22 @@ enum {                  // ASKDB controls
     ID_ANSWER = 11,
 };
 
-void winbox(window owner, const char* text, const char* title, int icon)
+void winbox(window owner, message, const char* text, const char* title, int icon, int)
 {
     MessageBoxA((HWND)owner, text, title, MB_OK | (icon == ICON_EXCLAMATION ? MB_ICONEXCLAMATION : 0));
 }
 
-int winyesno(const char* q)
+int winyesno(question, const char* q)
 {
     return MessageBoxA(NULL, q, "", MB_YESNO) == IDYES;
 }
 
-int winyesnocancel(const char* q)
+int winyesnocancel(question, const char* q)
 {
     return MessageBoxA(NULL, q, "", MB_YESNOCANCEL);
 }
 
-int winfilename(window wn, char* file, const char* t, const char* f, int write)
+int winfilename(window wn, question, char* file, const char* t, const char* f, int write)
 {
     ofn.lStructSize = sizeof(OPENFILENAMEA);
     ofn.hwndOwner = (HWND)wn;
@@ -56,17 +57,20 @@ int winfilename(window wn, char* file, const char* t, const char* f, int write)
     return chosen;
 }
 
-void wingetstr(window wn, const char* prompt)
+int wingetstr(window wn, question, const char* prompt, char* answer, int size)
 {
     HWND w = (HWND)wn;
     ValidateRect(w, NULL);  // drop a repaint pending under the dialog
     std::snprintf(askprompt, sizeof askprompt, "%s", prompt);
+    std::snprintf(askbuffer, sizeof askbuffer, "%s", answer);
     rundialogbox(w, Instance, "ASKDB", newboxproc);
+    std::snprintf(answer, (size_t)size, "%s", askbuffer);
     SetFocus(w);
     InvalidateRect(w, NULL, FALSE);
+    return 1;
 }
 
-void winsettitle(window wn, const char* s)
+void winsettitle(window wn, stage, const char* s)
 {
     SetWindowTextA((HWND)wn, s);
 }

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "shell/prompts.h"
+#include "port/prompts.h"
 
 extern const char progname[];     // "UVPAINTR": class, title, menu and icon name
 extern HINSTANCE Instance;        // the program's module
@@ -27,6 +27,7 @@ extern const promptops win32prompts;
 extern OPENFILENAMEA ofn;         // the last file dialog request
 extern char tit[256];             // the last chosen file's name, no folder
 extern char askprompt[128];       // the input dialog's question
+extern char askbuffer[ASKBUFFER_SIZE];  // its answer
 
 // Runs the modal dialog template name of module I, owned by wn.
 INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc);

@@ -1,26 +1,23 @@
 #!/bin/bash
 # Drives the desktop program through one scenario under Xvfb:
-#   desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW
+#   desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW TEXTS
+# TEXTS prints the run's own questions, titles and help, "NAME<TAB>TEXT".
 # Exits non-zero on the first step that does not go as a person would expect.
 set -u
-[ $# -eq 4 ] || { echo "usage: desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW" >&2; exit 2; }
+[ $# -eq 5 ] || { echo "usage: desktop.sh SCENARIO UVPAINT DATA CLOSEWINDOW TEXTS" >&2; exit 2; }
 scenario=$1
 APP=$2
 DATA=$3
 CLOSER=$4
 . "$(dirname "$0")/lib.sh"
 
-HELP="Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each material's map on a separate file."
-MESHQ="file to read mesh from?"
-OUTQ="file to output texture map to? (cancel = only check materials)"
-CR2Q="CR2 file to read materials from"
-KINDQ="what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency)"
-SEPQ="do you want me to output a separate map file for each material?"
-BWQ="do you want black = transparent, white = opaque (YES); or white = transparent, black = opaque (NO)?"
-INVQ="Do you want me to output the texture map inverted top/bottom?"
-SIZEQ="size of texture map?"
+while IFS=$'\t' read -r name text; do
+    printf -v "$name" '%s' "$text"
+done < <("$5")
+[ -n "${Q_MESH:-}" ] || { echo "desktop.sh: $5 gave no texts" >&2; exit 2; }
+MESHQ=$Q_MESH OUTQ=$Q_OUTPUT CR2Q=$Q_FIGURE KINDQ=$Q_KIND SEPQ=$Q_SEPARATE BWQ=$Q_SENSE
+INVQ=$Q_INVERT SIZEQ=$Q_SIZE EXISTS=$Q_EXISTS
 CREATED="I have created this texture map file"
-EXISTS="this file exists: choose new name or let me overwrite it"
 CR2ONLY="these materials are in the .CR2 file but not in the .OBJ file"
 OBJONLY="these materials are in the .OBJ file but not in the .CR2 file"
 
@@ -96,15 +93,15 @@ colored)
     box yesnocancel "" "$KINDQ" y
     box yesno "" "$SEPQ" n
     choose open "$CR2Q" "" Figure.cr2
-    titles "reading .CR2 file"
+    titles "$STAGE_READFIGURE"
     box yesno "" "$INVQ" n
     expect input "$SIZEQ" "640"
     w=$(window uvpaint-input "") || exit 1
     typein "$w" 512
     press "$w" Return
-    titles "reading .OBJ file" "matching material names"
+    titles "$STAGE_READMESH" "$STAGE_MATCH"
     reports
-    titles "making texture map" "adding margin" "adding white edges" "finished"
+    titles "$STAGE_PAINT" "$STAGE_MARGIN" "$STAGE_EDGES" "$STAGE_FINISHED"
     choose save "$EXISTS" "$work/col.bmp" col.bmp
     confirmreplace
     box message "$CREATED" "$work/col.bmp" Return
@@ -130,7 +127,7 @@ mesh)
     w=$(window uvpaint-input "") || exit 1
     typein "$w" 512
     press "$w" Escape
-    titles "reading .OBJ file" "making texture map" "inverting texture map" "finished"
+    titles "$STAGE_READMESH" "$STAGE_PAINT" "$STAGE_INVERT" "$STAGE_FINISHED"
     box message "$CREATED" "$work/mesh.bmp" Return
     ends 0
     nomore
@@ -146,15 +143,15 @@ transparency)
     box yesno "" "$SEPQ" close
     box yesno "" "$BWQ" y
     choose open "$CR2Q" "" Figure.cr2
-    titles "reading .CR2 file"
+    titles "$STAGE_READFIGURE"
     box yesno "" "$INVQ" n
     expect input "$SIZEQ" "640"
     w=$(window uvpaint-input "") || exit 1
     typein "$w" 300
     closewindow "$w"
-    titles "reading .OBJ file" "matching material names"
+    titles "$STAGE_READMESH" "$STAGE_MATCH"
     reports
-    titles "making texture map" "adding margin" "adding white edges" "finished"
+    titles "$STAGE_PAINT" "$STAGE_MARGIN" "$STAGE_EDGES" "$STAGE_FINISHED"
     box message "$CREATED" "$work/tr.bmp" Return
     ends 0
     nomore
@@ -171,9 +168,9 @@ checkonly)
     press "$w" Escape
     box warning "this is not a .bmp filename" "$work/Figuretex.bmp" Return
     choose open "$CR2Q" "" Figure.cr2
-    titles "reading .CR2 file" "reading .OBJ file" "matching material names"
+    titles "$STAGE_READFIGURE" "$STAGE_READMESH" "$STAGE_MATCH"
     reports
-    titles "finished"
+    titles "$STAGE_FINISHED"
     ends 0
     nomore
     ls "$work"/*.bmp >/dev/null 2>&1 && fail "a check-only run wrote $(ls "$work"/*.bmp)"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "port/tuning.h"
 #include "raster/bmp.h"
 #include "shell/batch.h"
 #include "tests/support/support.h"
@@ -37,8 +38,8 @@ protected:
     tempdir dir;
     void TearDown() override
     {
-        bmpfailstep = 0;
-        bmpchunk = (size_t)64 << 20;
+        knobs.writefailstep = 0;
+        knobs.writechunk = (size_t)64 << 20;
     }
 };
 }  // namespace
@@ -48,13 +49,13 @@ TEST_F(Inject, EveryFailingStepOfARunKeepsTheOldMap)
     const std::string map = dir.at("map.bmp");
     // 33 x 33: 54 header bytes and 33 rows of 100: five writes of 1024 at
     // most, then the close and the replace.
-    bmpchunk = 1024;
+    knobs.writechunk = 1024;
     int step = 1;
     for (;; step++) {
         SCOPED_TRACE(step);
         ASSERT_LT(step, 20);
         writefile(map, OLD);
-        bmpfailstep = step;
+        knobs.writefailstep = step;
         result r = batch({"--out", map, "--size", "33", "--overwrite"});
         if (r.status == 0) {
             EXPECT_EQ(r.err, "I have created this texture map file: " + map + "\n");
@@ -76,7 +77,7 @@ TEST_F(Inject, OneFailedMapOfSeveralKeepsItsOldFileAndFailsTheRun)
     const std::string out = dir.at("fig.bmp");
     const std::string skin = dir.at("fig_skin.bmp");
     writefile(skin, OLD);
-    bmpfailstep = 2;
+    knobs.writefailstep = 2;
     result r = batch({"--out", out, "--size", "16", "--separate"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,

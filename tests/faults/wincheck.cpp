@@ -9,20 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "port/tuning.h"
 #include "raster/bmp.h"
-#include "shell/prompts.h"
 
 namespace {
 int failures = 0;
 std::vector<std::string> boxes;  // "TEXT|TITLE" of each warning
 
-void record(window, const char* text, const char* title, int) { boxes.push_back(std::string(text) + "|" + title); }
-int yes(const char*) { return 1; }
-int yesnc(const char*) { return ANSWER_YES; }
-int nofile(window, char*, const char*, const char*, int) { return 0; }
-void nostr(window, const char*) {}
-void notitle(window, const char*) {}
-const promptops recorder = {record, yes, yesnc, nofile, nostr, notitle, nullptr};
+// bmpwrite, keeping the failure it gives back as "TEXT|TITLE".
+int bmpwrite(const char* f, const image& I)
+{
+    failure why;
+    int r = bmpwrite(f, I, &why);
+    if (!r) boxes.push_back(std::string(why.text) + "|" + why.title);
+    return r;
+}
 
 void check(bool ok, const char* what, const std::string& detail = "")
 {
@@ -79,9 +80,8 @@ int main(int argc, char** argv)
 {
     if (argc != 2) return 2;
     const std::string d = argv[1];
-    setprompts(&recorder);
     image I;
-    I.reset(7, 5, 24, -1);
+    I.reset(7, 5);
     for (int y = 0; y < 5; y++)
         for (int x = 0; x < 7; x++) I.Row(y)[x] = pal3((unsigned char)(40 * y), (unsigned char)x, 9);
     const std::string old = "the old map";
@@ -121,11 +121,11 @@ int main(int argc, char** argv)
     expect("nul", I, 1, "");
 
     // Each step of the write failing in turn: a full disk's outcome.
-    bmpchunk = 16;
+    knobs.writechunk = 16;
     int step = 1;
     for (; step < 100; step++) {
         writeall(map, old);
-        bmpfailstep = step;
+        knobs.writefailstep = step;
         boxes.clear();
         if (bmpwrite(map.c_str(), I)) break;
         check(boxes.size() == 1 && boxes[0] == "I can't write this file|" + map, "warning of failed step");

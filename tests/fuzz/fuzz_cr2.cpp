@@ -38,16 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size >= 2 && data[0] == 0x1F && data[1] == 0x8B) {
         // A compressed figure is refused, whatever follows its mark.
         MaterialList L = {nullptr, nullptr, 0};
-        if (readCR2(nullptr, &L, file.c_str(), 6, 0) != CR2_STOPPED) fail("a compressed figure was read");
+        if (readCR2(nullptr, &L, file.c_str(), KEY_KDCOLOR, 0) != CR2_STOPPED) fail("a compressed figure was read");
         if (L.mat || L.matc || L.nm) fail("a refused figure left buffers");
         return 0;
     }
     MaterialList first = {nullptr, nullptr, 0};
     int firstoutcome = 0;
-    const int kinds[3][2] = {{6, 0}, {2, 0}, {2, 1}};
+    const cr2key keys[3] = {KEY_KDCOLOR, KEY_TMAX, KEY_TMAX};
+    const int senses[3] = {0, 0, 1};
     for (int i = 0; i < 3; i++) {
         MaterialList L = {nullptr, nullptr, 0};
-        int outcome = readCR2(nullptr, &L, file.c_str(), kinds[i][0], kinds[i][1]);
+        int outcome = readCR2(nullptr, &L, file.c_str(), keys[i], senses[i]);
         if (outcome == CR2_STOPPED) fail("a readable file stopped the reader");
         if (outcome != CR2_READ && outcome != CR2_TOOMANY) fail("outcome %d", outcome);
         if (!L.mat || !L.matc) fail("no buffers after outcome %d", outcome);

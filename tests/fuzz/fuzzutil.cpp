@@ -1,3 +1,4 @@
+// What the fuzz targets share: a scratch folder, silent prompts, failing loudly.
 #include "tests/fuzz/fuzzutil.h"
 
 #include <dirent.h>
@@ -8,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/prompts.h"
+#include "port/prompts.h"
 
 int boxesshown;
 
@@ -21,12 +22,12 @@ void removedir()
     rmdir(dir.c_str());
 }
 
-void box(window, const char*, const char*, int) { boxesshown++; }
-int no(const char*) { return 0; }
-int cancel(const char*) { return ANSWER_CANCEL; }
-int nofile(window, char*, const char*, const char*, int) { return 0; }
-void keep(window, const char*) {}
-void notitle(window, const char*) {}
+void box(window, message, const char*, const char*, int, int) { boxesshown++; }
+int no(question, const char*) { return 0; }
+int cancel(question, const char*) { return ANSWER_CANCEL; }
+int nofile(window, question, char*, const char*, const char*, int) { return 0; }
+int keep(window, question, const char*, char*, int) { return 1; }
+void notitle(window, stage, const char*) {}
 const promptops silent = {box, no, cancel, nofile, keep, notitle, nullptr};
 }  // namespace
 

@@ -1,10 +1,11 @@
+// The .CR2 reader: names, colours and greys, limits and unreadable files.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "job/cr2.h"
-#include "shell/scripted.h"
+#include "port/scripted.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -14,10 +15,10 @@ struct cr2read {
     script s;
     MaterialList L = {nullptr, nullptr, 0};
     int outcome = 0;
-    cr2read(const std::string& text, int colmap = 6, int tb = 0)
+    cr2read(const std::string& text, cr2key key = KEY_KDCOLOR, int tb = 0)
     {
         usescript(&s);
-        outcome = readCR2(nullptr, &L, dir.put("f.cr2", text).c_str(), colmap, tb);
+        outcome = readCR2(nullptr, &L, dir.put("f.cr2", text).c_str(), key, tb);
         usescript(nullptr);
     }
     ~cr2read() { freematerials(&L); }
@@ -36,9 +37,9 @@ TEST(CR2, WorkedColourAndTransparencyValues)
     EXPECT_EQ(c.s.shown, std::vector<std::string>{"title: reading .CR2 file"});
 
     const char* t = "material a\ntMax 0.3\nKdColor 0 0 0\n";
-    EXPECT_EQ(cr2read(t, 2, 0).rgb(0), 0x4C4C4Cu);  // 76
-    EXPECT_EQ(cr2read(t, 2, 1).rgb(0), 0xB3B3B3u);  // 179
-    EXPECT_EQ(cr2read(t, 6, 0).rgb(0), 0x000000u);  // coloured runs ignore tMax
+    EXPECT_EQ(cr2read(t, KEY_TMAX, 0).rgb(0), 0x4C4C4Cu);  // 76
+    EXPECT_EQ(cr2read(t, KEY_TMAX, 1).rgb(0), 0xB3B3B3u);  // 179
+    EXPECT_EQ(cr2read(t, KEY_KDCOLOR, 0).rgb(0), 0x000000u);  // coloured runs ignore tMax
 }
 
 TEST(CR2, ValuesOutsideZeroToOneAreHeldToBytes)
@@ -49,8 +50,8 @@ TEST(CR2, ValuesOutsideZeroToOneAreHeldToBytes)
     EXPECT_EQ(colourbyte(1e300), 255);
     EXPECT_EQ(colourbyte(0.2), 51);
     EXPECT_EQ(cr2read("material a\nKdColor -0.2 nan 2\n").rgb(0), 0x0000FFu);
-    EXPECT_EQ(cr2read("material a\ntMax 1.5\n", 2, 0).rgb(0), 0xFFFFFFu);
-    EXPECT_EQ(cr2read("material a\ntMax 1.5\n", 2, 1).rgb(0), 0x000000u);  // 1 - 1.5
+    EXPECT_EQ(cr2read("material a\ntMax 1.5\n", KEY_TMAX, 0).rgb(0), 0xFFFFFFu);
+    EXPECT_EQ(cr2read("material a\ntMax 1.5\n", KEY_TMAX, 1).rgb(0), 0x000000u);  // 1 - 1.5
 }
 
 TEST(CR2, LinesAreNormalisedAndRecognisedExactly)
@@ -113,15 +114,15 @@ TEST(CR2, FilesThatCannotBeReadStopWithNothingHeld)
     usescript(&s);
     MaterialList L = {nullptr, nullptr, 0};
     std::string missing = dir.at("none.cr2");
-    EXPECT_EQ(readCR2(nullptr, &L, missing.c_str(), 6, 0), CR2_STOPPED);
+    EXPECT_EQ(readCR2(nullptr, &L, missing.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
     EXPECT_EQ(L.mat, nullptr);
     // A folder is no file, wherever the system lets it open.
-    EXPECT_EQ(readCR2(nullptr, &L, dir.path.c_str(), 6, 0), CR2_STOPPED);
+    EXPECT_EQ(readCR2(nullptr, &L, dir.path.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
     EXPECT_EQ(L.mat, nullptr);
     EXPECT_EQ(L.matc, nullptr);
     // A compressed figure would read as one without materials.
     std::string gz = dir.put("f.crz", std::string("\x1f\x8b\x08\0\0\0\0\0\0\3material skin\n", 24));
-    EXPECT_EQ(readCR2(nullptr, &L, gz.c_str(), 6, 0), CR2_STOPPED);
+    EXPECT_EQ(readCR2(nullptr, &L, gz.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
     EXPECT_EQ(L.mat, nullptr);
     EXPECT_EQ(L.matc, nullptr);
     usescript(nullptr);

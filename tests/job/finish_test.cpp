@@ -1,3 +1,4 @@
+// Margin, white edges and inversion, against the plain rules and on every core.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "job/finish.h"
+#include "port/tuning.h"
 #include "reference.h"
 
 namespace {
@@ -26,7 +28,7 @@ struct map {
     std::vector<char> work;
     explicit map(int size) : n(size), used((size_t)size * size), work(finishworksize(size))
     {
-        J.reset(n, n, 24, -1);
+        J.reset(n, n);
         std::memset(J.P, 0, J.pixelbytes());
     }
     void paint(int y, int x, pal3 c)
@@ -158,7 +160,7 @@ TEST(Invert, SwapsRowsKeepsTheMiddleRowAndTwiceRestores)
     // Rows of 4096 bytes and more, and rows shared out among threads.
     for (int n : {101, 1366, 1025})
         for (int bands : {0, 8}) {
-            finish_bands = bands;
+            knobs.finish_bands = bands;
             map b(n);
             for (int y = 0; y < n; y++)
                 for (int x = 0; x < n; x++) b.J.Row(y)[x] = pal3(y & 255, y >> 8, x & 255);
@@ -168,7 +170,7 @@ TEST(Invert, SwapsRowsKeepsTheMiddleRowAndTwiceRestores)
                     ASSERT_TRUE(same(b.at(y, x), pal3((n - 1 - y) & 255, (n - 1 - y) >> 8, x & 255)))
                         << n << " " << bands << ": " << y << "," << x;
         }
-    finish_bands = 0;
+    knobs.finish_bands = 0;
 }
 
 // Ways of painting a test map; k sets the density or the scale.
@@ -253,7 +255,7 @@ TEST(FastFinish, MatchesTheStepByStepSweepsOnEveryPatternAndSmallSize)
 {
     std::mt19937 rng(12345);
     for (int n = 1; n <= 70; n++) {
-        finish_bands = n % 3 == 0 ? 0 : n % 3 == 1 ? 2 : 8;  // one band, or bands as the map allows
+        knobs.finish_bands = n % 3 == 0 ? 0 : n % 3 == 1 ? 2 : 8;  // one band, or bands as the map allows
         for (int k : {0, 1, 3, 10, 30, 60, 90, 100}) compare(n, SCATTER, k, rng);
         for (int k : {5, 20, 50}) compare(n, BLOBS, k, rng);
         for (int k : {1, 2, 5, 9}) {
@@ -265,14 +267,14 @@ TEST(FastFinish, MatchesTheStepByStepSweepsOnEveryPatternAndSmallSize)
         for (int k : {1, 4, 12}) compare(n, LINES, k, rng);
         if (HasFatalFailure()) break;
     }
-    finish_bands = 0;
+    knobs.finish_bands = 0;
 }
 
 TEST(FastFinish, MatchesTheStepByStepSweepsOnLargeOddMaps)
 {
     std::mt19937 rng(777);
     for (int n : {127, 257, 500, 1031}) {
-        finish_bands = n == 257 ? 5 : n == 500 ? 8 : 0;
+        knobs.finish_bands = n == 257 ? 5 : n == 500 ? 8 : 0;
         compare(n, SCATTER, 2, rng);
         compare(n, BLOBS, 40, rng);
         compare(n, COLUMNSTRIPES, 7, rng);
@@ -285,7 +287,7 @@ TEST(FastFinish, MatchesTheStepByStepSweepsOnLargeOddMaps)
         }
         if (HasFatalFailure()) break;
     }
-    finish_bands = 0;
+    knobs.finish_bands = 0;
 }
 
 }  // namespace

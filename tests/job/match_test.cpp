@@ -1,3 +1,4 @@
+// Pairing materials by name and the reports of the names on one side only.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +6,7 @@
 #include <vector>
 
 #include "job/match.h"
-#include "shell/scripted.h"
+#include "port/scripted.h"
 
 namespace {
 

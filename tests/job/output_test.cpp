@@ -1,3 +1,4 @@
+// Map file names: safe material names, parts kept apart, the file of each map.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -20,11 +21,16 @@ struct mapsof {
         std::memset(&m, 0, sizeof m);
         m.mat = mats;
         m.nmat = n;
-        startjob(&T);
+        startjob(&T, nullptr, "");
+        T.OB = &m;
         std::strcpy(T.out, out);
         T.nmat = n;
     }
-    ~mapsof() { cleanup(&T); }
+    ~mapsof()
+    {
+        T.OB = nullptr;  // the test's own, not the run's to release
+        cleanup(&T);
+    }
 };
 
 TEST(Output, MaterialNamesAreMadeSafeForFileNames)
@@ -66,7 +72,7 @@ TEST(Output, MapFileNames)
         auto f = std::make_unique<mapsof>(mats, 4, r.out);
         f->T.nmat = r.nmat;
         f->T.M = 1;
-        mapfilename(&f->T, &f->m);
+        mapfilename(&f->T);
         EXPECT_STREQ(f->T.fn, r.fn) << r.out << " " << r.name;
     }
 }
@@ -84,9 +90,9 @@ TEST(Output, MapsWhoseNamesMeetGetFilesOfTheirOwn)
     for (int i = 0; i < n; i++) mats[i].rename(names[i]);
     auto f = std::make_unique<mapsof>(mats, n, "/m/tex.bmp");
     TextureJob& T = f->T;
-    ASSERT_EQ(nameparts(&T, &f->m), 1);
+    ASSERT_EQ(nameparts(&T), 1);
     for (T.M = 0; T.M < n; T.M++) {
-        mapfilename(&T, &f->m);
+        mapfilename(&T);
         EXPECT_EQ(std::string(T.fn), "/m/tex_" + std::string(parts[T.M]) + ".bmp") << T.M;
     }
 }
@@ -100,7 +106,7 @@ TEST(Output, ManyMapsOfOneName)
     for (int i = 0; i < n; i++) mats[i].rename(i % 2 ? "X" : "x");
     auto f = std::make_unique<mapsof>(mats, n, "tex.bmp");
     TextureJob& T = f->T;
-    ASSERT_EQ(nameparts(&T, &f->m), 1);
+    ASSERT_EQ(nameparts(&T), 1);
     std::set<std::string> seen;
     for (int i = 0; i < n; i++) {
         std::string p = T.parts[i];

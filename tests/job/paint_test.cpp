@@ -1,3 +1,4 @@
+// Painting maps: fans, outlines, edges, and bands of rows on every core.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "job/paint.h"
+#include "port/tuning.h"
 
 namespace {
 
@@ -19,7 +21,7 @@ const pal3 WHITE(255, 255, 255);
 pixels edge(int n, xy s, xy t, pixels* reversed = nullptr)
 {
     image J;
-    J.reset(n, n, 24, -1);
+    J.reset(n, n);
     pixels got[2];
     for (int way = 0; way < 2; way++) {
         std::memset(J.P, 0, J.pixelbytes());
@@ -86,7 +88,7 @@ struct smallmesh {
             f.n = (short)faceidx[i].size();
             f.mat = (short)facemat[i];
             f.g = 0;
-            for (int k : faceidx[i]) corners[c++] = fcinfo{nullptr, nullptr, k < 0 ? nullptr : &t[k]};
+            for (int k : faceidx[i]) corners[c++] = fcinfo{nullptr, k < 0 ? nullptr : &t[k]};
             faces.push_back(f);
         }
         for (pal3 col : colours) {
@@ -107,19 +109,18 @@ struct smallmesh {
 struct job {
     TextureJob T;
     std::vector<unsigned char> flags;
-    job(int n, int nmat, int M, int colmap)
+    job(int n, int nmat, int M, mapkind colmap)
     {
-        startjob(&T);
+        startjob(&T, nullptr, "");
         T.n = n;
         T.nmat = nmat;
         T.M = M;
-        T.colmap = (unsigned char)colmap;
+        T.colmap = colmap;
         flags.resize((size_t)n * n);
-        used = flags.data();
+        T.used = flags.data();
         EXPECT_TRUE(setupmap(&T));
         clearmap(&T);
     }
-    ~job() { used = nullptr; }
     unsigned rgb(int y, int x)
     {
         pal3 p = T.J.Row(y)[x];
@@ -135,7 +136,8 @@ TEST(Filled, FacesAreFansAndEachMapShowsItsOwnMaterial)
                 {{0, 1, 2, 3}, {4, 5, 6}, {5, 6}}, {0, 1, 1},
                 {pal3(200, 0, 0), pal3(0, 0, 200)});
     job one(8, 1, 0, MAP_COLOURED);
-    paintfilled(nullptr, &one.T, &s.m);
+    one.T.OB = &s.m;
+    paintfilled(&one.T);
     EXPECT_EQ(one.rgb(7, 0), 0xC80000u);  // quad, lower left
     EXPECT_EQ(one.rgb(7, 4), 0xC80000u);  // its right edge, column 4
     EXPECT_EQ(one.rgb(0, 4), 0x0000C8u);  // the later triangle wins the overlap
@@ -145,7 +147,8 @@ TEST(Filled, FacesAreFansAndEachMapShowsItsOwnMaterial)
     EXPECT_EQ(one.flags[7 * 8 + 7], 0);
 
     job second(8, 2, 1, MAP_COLOURED);
-    paintfilled(nullptr, &second.T, &s.m);
+    second.T.OB = &s.m;
+    paintfilled(&second.T);
     EXPECT_EQ(second.rgb(7, 0), 0u);  // material 0 is absent from map 1
     EXPECT_EQ(second.rgb(0, 4), 0x0000C8u);
     EXPECT_EQ(second.flags[7 * 8 + 0], 0);
@@ -156,7 +159,8 @@ TEST(Outline, EveryEdgeIncludingTheClosingOneAndNoneAtAMissingCorner)
     smallmesh s({xy(0.125, 0.125), xy(0.75, 0.125), xy(0.75, 0.75), xy(0.125, 0.75)},
                 {{0, 1, 2, 3}}, {0}, {pal3()});
     job j(8, 1, 0, MAP_MESH);
-    paintoutline(nullptr, &j.T, &s.m);
+    j.T.OB = &s.m;
+    paintoutline(&j.T);
     int white = 0;
     for (int y = 0; y < 8; y++)
         for (int x = 0; x < 8; x++) white += j.rgb(y, x) == 0xFFFFFFu;
@@ -167,7 +171,8 @@ TEST(Outline, EveryEdgeIncludingTheClosingOneAndNoneAtAMissingCorner)
 
     smallmesh gap({xy(0.125, 0.125), xy(0.75, 0.125), xy(0.75, 0.75)}, {{0, -1, 2}}, {0}, {pal3()});
     job g(8, 1, 0, MAP_MESH);
-    paintoutline(nullptr, &g.T, &gap.m);
+    g.T.OB = &gap.m;
+    paintoutline(&g.T);
     EXPECT_EQ(g.rgb(1, 3), 0u);  // edges to the corner without a texture point are dropped
     EXPECT_EQ(g.rgb(3, 3), 0xFFFFFFu);  // the diagonal from the last corner to the first
 }
@@ -213,21 +218,23 @@ TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
     for (int n : {64, 333, 1024}) {
         for (int M : {-1, 3}) {
             SCOPED_TRACE(testing::Message() << n << " map " << M << ", bands " << bands);
-            paint_bands = bands;
+            knobs.paint_bands = bands;
             job shared(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_COLOURED);
-            paintfilled(nullptr, &shared.T, &s.m);
+            shared.T.OB = &s.m;
+    paintfilled(&shared.T);
             job inturn(n, 1, 0, MAP_COLOURED);
             for (int i = 0; i < s.m.nf; i++) {
                 const Face& f = s.m.fac[i];
                 if (M >= 0 && f.mat != M) continue;
-                for (int k = 2; k < f.n; k++) inturn.T.J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, s.m.mat[f.mat].col);
+                for (int k = 2; k < f.n; k++) inturn.T.J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, s.m.mat[f.mat].col, inturn.T.used);
             }
             ASSERT_EQ(std::memcmp(shared.T.J.P, inturn.T.J.P, shared.T.J.pixelbytes()), 0);
             ASSERT_TRUE(shared.flags == inturn.flags);
 
             // Outlines, every edge of every face on the map.
             job lines(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_MESH);
-            paintoutline(nullptr, &lines.T, &s.m);
+            lines.T.OB = &s.m;
+    paintoutline(&lines.T);
             job edges(n, 1, 0, MAP_MESH);
             for (int i = 0; i < s.m.nf; i++) {
                 const Face& f = s.m.fac[i];
@@ -237,7 +244,7 @@ TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
             ASSERT_EQ(std::memcmp(lines.T.J.P, edges.T.J.P, lines.T.J.pixelbytes()), 0);
         }
     }
-    paint_bands = 0;
+    knobs.paint_bands = 0;
 }
 
 // Clearing a used map, small or big enough to be cleared by several

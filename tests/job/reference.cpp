@@ -1,3 +1,4 @@
+// The finishing rules done plainly, pixel by pixel, for the tests to compare.
 #include "reference.h"
 
 void refmargin(image* J, unsigned char* flags, int n)

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "job/job.h"
-#include "shell/scripted.h"
+#include "port/scripted.h"
 #include "tests/support/support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -44,25 +44,26 @@ const char FIG_CR2[] =
 
 const unsigned SKIN = 0x191919, HAIR = 0xFF8033, WHITE = 0xFFFFFF, BLACK = 0;
 
-const std::string KIND =
-    "yesnocancel: what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency) -> ";
-const std::string SEPARATE = "yesno: do you want me to output a separate map file for each material? -> ";
-const std::string INVERT = "yesno: Do you want me to output the texture map inverted top/bottom? -> ";
-const std::string SENSE =
-    "yesno: do you want black = transparent, white = opaque (YES); or white = transparent, black = opaque (NO)? -> ";
-const std::string SIZE = "ask: size of texture map? proposing 640 -> ";
+// The questions' lines, from the run's own table of texts.
+std::string Q(question q) { return questiontext(q); }
+const std::string KIND = "yesnocancel: " + Q(Q_KIND) + " -> ";
+const std::string SEPARATE = "yesno: " + Q(Q_SEPARATE) + " -> ";
+const std::string INVERT = "yesno: " + Q(Q_INVERT) + " -> ";
+const std::string SENSE = "yesno: " + Q(Q_SENSE) + " -> ";
+const std::string SIZE = "ask: " + Q(Q_SIZE) + " proposing 640 -> ";
 const std::string CR2SIDE = " | these materials are in the .CR2 file but not in the .OBJ file | !";
 
 struct runs : ::testing::Test {
     tempdir dir;
     std::string D = dir.path, obj, cr2;
     script s;
+    jobsession S = {};
     jobreport rep = {-1, -1, -1, -1, -1};
     bool done = false;
 
     void SetUp() override
     {
-        file[0] = 0;
+        S.file[0] = 0;
         obj = dir.put("fig.obj", FIG_OBJ);
         cr2 = dir.put("fig.cr2", FIG_CR2);
     }
@@ -70,22 +71,21 @@ struct runs : ::testing::Test {
     {
         s.answers = answers;
         usescript(&s);
-        done = maketexmap(WN, &rep);
+        done = maketexmap(WN, &S, &rep);
         usescript(nullptr);
         EXPECT_EQ(scriptfaults(s), "") << transcript(s);
     }
     std::string meshdialog(const std::string& choice, const std::string& proposed = "")
     {
-        return "open: file to read mesh from? [OBJ files|*.OBJ] proposing " + proposed + " -> " + choice;
+        return "open: " + Q(Q_MESH) + " [OBJ files|*.OBJ] proposing " + proposed + " -> " + choice;
     }
     std::string outdialog(const std::string& proposed, const std::string& choice)
     {
-        return "save: file to output texture map to? (cancel = only check materials) [BMP files|*.BMP] proposing " +
-               proposed + " -> " + choice;
+        return "save: " + Q(Q_OUTPUT) + " [BMP files|*.BMP] proposing " + proposed + " -> " + choice;
     }
     std::string cr2dialog(const std::string& choice)
     {
-        return "open: CR2 file to read materials from [CR2 files|*.CR2|all files|*.*] proposing  -> " + choice;
+        return "open: " + Q(Q_FIGURE) + " [CR2 files|*.CR2|all files|*.*] proposing  -> " + choice;
     }
     std::string created(const std::string& name)
     {
@@ -115,6 +115,7 @@ TEST_F(runs, ColouredMapWithMarginAndWhiteRimKeepingTheCaseOfNames)
                            "title: finished",
                            created(D + "/Figtex.bmp"),
                        }));
+    EXPECT_EQ(s.asked, (std::vector<question>{Q_MESH, Q_OUTPUT, Q_KIND, Q_SEPARATE, Q_FIGURE, Q_INVERT, Q_SIZE}));
     EXPECT_TRUE(done);
     EXPECT_EQ(rep.cleanup, 1);
     EXPECT_EQ(rep.checkonly, 0);
@@ -122,7 +123,7 @@ TEST_F(runs, ColouredMapWithMarginAndWhiteRimKeepingTheCaseOfNames)
     EXPECT_EQ(rep.written, 1);
     EXPECT_EQ(rep.unpaired, 1);
     EXPECT_EQ(s.progress, 100);
-    EXPECT_FALSE(jobrunning());
+    EXPECT_FALSE(S.running);
 
     bmpfile b = readbmp(D + "/Figtex.bmp");
     ASSERT_TRUE(b.ok);
@@ -151,7 +152,7 @@ TEST_F(runs, TransparencyMapAsksTheSenseBeforeTheCR2File)
     EXPECT_EQ(b.pixel(12, 12), BLACK);    // tMax 0: black, ringed white
     EXPECT_EQ(b.pixel(12, 5), WHITE);
 
-    file[0] = 0;
+    S.file[0] = 0;
     s = script();
     go({"file " + obj, "file " + D + "/u.bmp", "cancel", "no", "yes", "file " + cr2, "no", "type 16"});
     b = readbmp(D + "/u.bmp");
@@ -254,7 +255,7 @@ TEST_F(runs, CancelledOutputNameMakesACheckOnlyRun)
 TEST_F(runs, RefusedOutputNamesMakeCheckOnlyRuns)
 {
     for (std::string name : {D + "/x.txt", D + "/tex.bmpx", std::string(".bmp")}) {
-        file[0] = 0;
+        S.file[0] = 0;
         s = script();
         go({"file " + obj, "file " + name, "file " + cr2});
         EXPECT_EQ(s.shown[2], "box: " + name + " | this is not a .bmp filename | !");
@@ -265,7 +266,7 @@ TEST_F(runs, RefusedOutputNamesMakeCheckOnlyRuns)
     ASSERT_TRUE(getcwd(here, sizeof here));
     ASSERT_EQ(chdir(D.c_str()), 0);
     s = script();
-    file[0] = 0;
+    S.file[0] = 0;
     go({"file " + obj, "file a.BMP", "no", "no", "no", "type 4"});
     EXPECT_EQ(chdir(here), 0);
     EXPECT_EQ(rep.checkonly, 0);
@@ -372,7 +373,7 @@ TEST_F(runs, SizeAnswers)
          {SIZE + "100000", refused, SIZE + "-5", refused, SIZE + "32769", refused, SIZE + "3"}},
     };
     for (auto& r : rows) {
-        file[0] = 0;
+        S.file[0] = 0;
         s = script();
         lines answers = {"file " + obj, "file " + D + "/s.bmp", "no", "no", "no"};
         answers.insert(answers.end(), r.typed.begin(), r.typed.end());
@@ -394,7 +395,7 @@ TEST_F(runs, MeshNameWithoutObjIsWarnedAboutAndReadAllTheSame)
     EXPECT_EQ(s.shown[2], outdialog(D + "/figtex.bmp", D + "/figtex.bmp"));
     EXPECT_EQ(rep.written, 1);
 
-    file[0] = 0;
+    S.file[0] = 0;
     s = script();
     go({"file ab", "cancel", "cancel"});  // too short to hold ".obj"
     EXPECT_EQ(s.shown[1], "box(owner): ab | this is not an .OBJ file | !");
@@ -436,7 +437,7 @@ TEST_F(runs, MemoryThatCannotBeHadEndsTheRunInTheCleanUp)
     EXPECT_EQ(s.shown.back(), oom);
     // The flags (256 MB) can, the pixels (768 MB) cannot.
     s = script();
-    file[0] = 0;
+    S.file[0] = 0;
     withroom(512 << 20, [&] { go({"file " + obj, "file " + D + "/big.bmp", "no", "no", "no", "type 16384"}); });
     EXPECT_TRUE(done);
     EXPECT_EQ(lines(s.shown.end() - 2, s.shown.end()), (lines{"title: reading .OBJ file", oom}));
@@ -449,8 +450,8 @@ TEST_F(runs, ASecondRunIsRefusedWhileOneIsInProgress)
     jobreport untouched = {9, 9, 9, 9, 9};
     s.onshow = [&](const std::string& line) {
         if (line.rfind("open: CR2", 0) == 0) {
-            wasrunning = jobrunning();
-            inner = maketexmap(WN, &untouched);
+            wasrunning = S.running;
+            inner = maketexmap(WN, &S, &untouched);
         }
     };
     go({"file " + obj, "cancel", "file " + cr2});
@@ -458,7 +459,7 @@ TEST_F(runs, ASecondRunIsRefusedWhileOneIsInProgress)
     EXPECT_TRUE(wasrunning);
     EXPECT_FALSE(inner);
     EXPECT_EQ(untouched.cleanup, 9);
-    EXPECT_FALSE(jobrunning());
+    EXPECT_FALSE(S.running);
 }
 
 }  // namespace

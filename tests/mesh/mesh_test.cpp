@@ -1,3 +1,4 @@
+// The mesh container: growth, rebasing, names and faces.
 #include "mesh/mesh.h"
 
 #include <gtest/gtest.h>
@@ -138,7 +139,6 @@ TEST(Faces, FirstFaceGetsDefaultGroupAndMaterial)
     EXPECT_EQ(m.mat[0].nf, 1);
     for (int j = 0; j < 3; j++) {
         EXPECT_EQ(f->q[j].p, nullptr);
-        EXPECT_EQ(f->q[j].d, nullptr);
         EXPECT_EQ(f->q[j].t, nullptr);
     }
 }

@@ -4,7 +4,8 @@
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
 #include "tests/support/support.h"
-#include "tests/mesh/recordprompts.h"
+#include "port/tuning.h"
+#include "tests/mesh/failures.h"
 
 #include <gtest/gtest.h>
 
@@ -103,14 +104,14 @@ TEST(NameLookup, IndexGoesWithTheArrays)
 class ObjInput : public ::testing::Test {
   protected:
     tempdir files;
-    recordprompts shown;
+    failures shown;
     emptymesh m;
 
     void TearDown() override
     {
-        objread_parallel = true;
-        objread_chunkbytes = 0;
-        objread_betweenpasses = nullptr;
+        knobs.objread_parallel = true;
+        knobs.objread_chunkbytes = 0;
+        knobs.objread_betweenpasses = nullptr;
     }
     std::string write(const std::string& text, const char* name = "mesh.obj")
     {
@@ -129,9 +130,9 @@ TEST_F(ObjInput, ByteOrderMarkIsNoPartOfTheFirstLine)
     for (int i = 0; i < 300; i++) many += SQUARE;
     std::string file = write("\xEF\xBB\xBF" + many);
     for (long chunk : {0L, 100L, 7L}) {  // one pass; chunks, the first of them short
-        objread_parallel = chunk != 0;
-        objread_chunkbytes = chunk;
-        ASSERT_EQ(m.readOBJ(file.c_str(), 0), 1) << chunk;
+        knobs.objread_parallel = chunk != 0;
+        knobs.objread_chunkbytes = chunk;
+        ASSERT_EQ(shown.read(m, file.c_str()), 1) << chunk;
         EXPECT_EQ(m.np, 900);
         EXPECT_EQ(m.nf, 300);
         EXPECT_EQ(m.point[0].x, 0.0f);
@@ -139,11 +140,11 @@ TEST_F(ObjInput, ByteOrderMarkIsNoPartOfTheFirstLine)
     EXPECT_TRUE(shown.boxes.empty());
     // Only at the very start: elsewhere the bytes are a token like any other.
     file = write(std::string(SQUARE) + "\xEF\xBB\xBFv 1 2 3\n");
-    ASSERT_EQ(m.readOBJ(file.c_str(), 0), 1);
+    ASSERT_EQ(shown.read(m, file.c_str()), 1);
     EXPECT_EQ(m.np, 3);
     // A file of the mark alone, or of part of it, is empty or one odd line.
-    ASSERT_EQ(m.readOBJ(write("\xEF\xBB\xBF").c_str(), 0), 1);
-    ASSERT_EQ(m.readOBJ(write("\xEF\xBB").c_str(), 0), 1);
+    ASSERT_EQ(shown.read(m, write("\xEF\xBB\xBF").c_str()), 1);
+    ASSERT_EQ(shown.read(m, write("\xEF\xBB").c_str()), 1);
     EXPECT_EQ(m.np, 0);
 }
 
@@ -157,9 +158,9 @@ void vanish(const char* file)
 TEST_F(ObjInput, FileVanishingBetweenThePassesIsReported)
 {
     std::string file = write(SQUARE);
-    objread_parallel = false;
-    objread_betweenpasses = vanish;
-    EXPECT_EQ(m.readOBJ(file.c_str(), 0), 0);
+    knobs.objread_parallel = false;
+    knobs.objread_betweenpasses = vanish;
+    EXPECT_EQ(shown.read(m, file.c_str()), 0);
     EXPECT_EQ(vanishing, file);
     ASSERT_EQ(shown.boxes.size(), 1u);
     EXPECT_EQ(shown.boxes[0].text, file);
@@ -178,9 +179,9 @@ void grow(const char* file)
 TEST_F(ObjInput, FileGrowingBetweenThePassesIsReadWhole)
 {
     std::string file = write(SQUARE);
-    objread_parallel = false;
-    objread_betweenpasses = grow;
-    ASSERT_EQ(m.readOBJ(file.c_str(), 0), 1);
+    knobs.objread_parallel = false;
+    knobs.objread_betweenpasses = grow;
+    ASSERT_EQ(shown.read(m, file.c_str()), 1);
     EXPECT_EQ(m.np, 1003);
     EXPECT_EQ(m.nf, 1001);
     EXPECT_EQ(m.fac[1000].q[2].p, &m.point[1002]);

@@ -1,3 +1,4 @@
+// Number parsing against strtod, and the corner of each odd form.
 #include "mesh/numparse.h"
 
 #include <gtest/gtest.h>

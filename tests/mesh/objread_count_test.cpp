@@ -196,7 +196,7 @@ TEST(ObjCorner, EveryShapeOfCornerReadsAsPlainly)
         good = good && wv >= 1 && wv <= big;
         wt = wt < 0 ? wt + big + 1 : wt;
         if (wt < 0 || wt > big) wt = 1;  // out of range: the first
-        char* end = readcorner(buf.data(), big, big, 0, 0, &v, &t);
+        char* end = readcorner(buf.data(), big, big, &v, &t);
         ASSERT_EQ(end != nullptr, good) << tok;
         if (good) {
             ASSERT_EQ(end, buf.data() + tok.size()) << tok;

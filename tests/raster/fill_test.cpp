@@ -1,3 +1,4 @@
+// Triangle filling: the fast painter against the plain rule, edges and bands.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +23,7 @@ struct canvas {
 
     canvas(int x, int y)
     {
-        I.reset(x, y, 24, -1);
+        I.reset(x, y);
         std::memset(I.P, 0, I.pixelbytes() + 7);
         flags.assign((size_t)x * y + GUARD, 0);
     }
@@ -56,13 +57,11 @@ struct canvas {
 // Paints on C with C's own flags.
 void tri(canvas& C, xy a, xy b, xy c, pal3 col)
 {
-    used = C.flags.data();
-    C.I.filltriangle(&a, &b, &c, col);
+    C.I.filltriangle(&a, &b, &c, col, C.flags.data());
 }
 void span(canvas& C, double x1, double x2, int y, pal3 col)
 {
-    used = C.flags.data();
-    C.I.horizline(x1, x2, y, col);
+    spanplain(&C.I, C.flags.data(), x1, x2, y, col);
 }
 
 // The plain rule, row after row: ceil of the smaller crossing, floor of the
@@ -183,10 +182,9 @@ TEST(Fill, MissingCornerOrNoHeightPaintsNothing)
 {
     canvas C(8, 8);
     xy a(0, 0), b(1, 0), c(0, 1);
-    used = C.flags.data();
-    C.I.filltriangle(nullptr, &b, &c, COL);
-    C.I.filltriangle(&a, nullptr, &c, COL);
-    C.I.filltriangle(&a, &b, nullptr, COL);
+    C.I.filltriangle(nullptr, &b, &c, COL, C.flags.data());
+    C.I.filltriangle(&a, nullptr, &c, COL, C.flags.data());
+    C.I.filltriangle(&a, &b, nullptr, COL, C.flags.data());
     tri(C, xy(-5, 0.5), xy(5, 0.5), xy(0.25, 0.5), COL);  // one row, no height
     tri(C, xy(0, 0.25), xy(1, 0.25), xy(0.5, 0.25), COL);
     EXPECT_EQ(C.count(), 0);
@@ -345,8 +343,7 @@ TEST(Fill, RandomTrianglesMatchTheRowByRowRule)
         if (n % 7 == 0) p[1].y = p[0].y;  // flat top or bottom
         for (int k = 0; k < 4; k++) {  // overlapping triangles in two colours
             pal3 col = k % 2 ? RED : BLUE;
-            used = C.flags.data();
-            C.I.filltriangle(&p[k % 3], &p[(k + 1) % 3], &p[(k + 2) % 3], col);
+            C.I.filltriangle(&p[k % 3], &p[(k + 1) % 3], &p[(k + 2) % 3], col, C.flags.data());
             reftri(R.I, R.flags.data(), p[k % 3], p[(k + 1) % 3], p[(k + 2) % 3], col);
         }
         SCOPED_TRACE(testing::Message() << "triangle " << n);
@@ -595,8 +592,7 @@ TEST(Fill, BandsOfRowsAddUpToTheWhole)
             int order[3] = {0, 1, 2};
             std::shuffle(order, order + 3, rng);
             for (int b : order) {
-                used = B.flags.data();
-                B.I.filltriangle(&p[0], &p[1], &p[2], col, cut[b], cut[b + 1] - 1);
+                B.I.filltriangle(&p[0], &p[1], &p[2], col, B.flags.data(), cut[b], cut[b + 1] - 1);
                 fillplain(&G.I, G.flags.data(), p[0], p[1], p[2], col, cut[b], cut[b + 1] - 1);
             }
             SCOPED_TRACE(testing::Message() << "triangle " << t << " on " << side);
@@ -606,9 +602,8 @@ TEST(Fill, BandsOfRowsAddUpToTheWhole)
         }
         // One band alone leaves every row outside it untouched.
         canvas O(side, side);
-        used = O.flags.data();
         xy a(-0.5, -0.5), b(1.5, -0.5), c(0.5, 2);
-        O.I.filltriangle(&a, &b, &c, COL, 3, 5);
+        O.I.filltriangle(&a, &b, &c, COL, O.flags.data(), 3, 5);
         for (int y = 0; y < side; y++)
             for (int i = 0; i < side; i++) ASSERT_EQ(O.painted(i, y), y >= 3 && y <= 5) << i << "," << y;
     }

@@ -12,8 +12,8 @@
 
 #include "job/job.h"
 #include "shell/batch.h"
-#include "shell/prompts.h"
-#include "shell/scripted.h"
+#include "port/prompts.h"
+#include "port/scripted.h"
 #include "tests/support/support.h"
 
 namespace fs = std::filesystem;
@@ -147,14 +147,14 @@ TEST(BatchOptions, KindDefaultsToColoredWithAFigureAndToMeshWithout)
     char a0[] = "uvpaint", a1[] = "--obj", a2[] = "m.obj", a3[] = "--cr2", a4[] = "f.cr2";
     char* withfigure[] = {a0, a1, a2, a3, a4};
     ASSERT_TRUE(parsebatch(5, withfigure, &o, why, sizeof why)) << why;
-    EXPECT_EQ(o.kind, ANSWER_YES);
+    EXPECT_EQ(o.kind, MAP_COLOURED);
     EXPECT_EQ(o.size, 640);
     EXPECT_EQ(o.out, nullptr);
 
     char b3[] = "--out", b4[] = "M.BMP";  // five characters, in capitals
     char* without[] = {a0, a1, a2, b3, b4};
     ASSERT_TRUE(parsebatch(5, without, &o, why, sizeof why)) << why;
-    EXPECT_EQ(o.kind, ANSWER_NO);
+    EXPECT_EQ(o.kind, MAP_MESH);
     EXPECT_STREQ(o.out, "M.BMP");
 }
 
@@ -326,7 +326,8 @@ TEST_F(Batch, MapsAreTheSameBytesAsAScriptedRunWithTheSameAnswers)
         for (const std::string& a : c.answers) s.answers.push_back(a == "CR2" ? "file " + FIGURE : a);
         usescript(&s);
         jobreport rep = {};
-        bool done = maketexmap(nullptr, &rep);
+        jobsession S = {};
+        bool done = maketexmap(nullptr, &S, &rep);
         usescript(nullptr);
         ASSERT_TRUE(done);
         EXPECT_EQ(scriptfaults(s), "") << transcript(s);

@@ -1,3 +1,4 @@
+// Test helpers: temporary folders, whole files, .BMP files read back.
 #include "support.h"
 
 #include <cstdlib>

@@ -248,7 +248,7 @@ class Session:
         check(w["owner"] == self.main["hwnd"], "the size dialog is not owned by the main window")
         prompt = [c["text"] for c in w["children"] if c["id"] == 6]
         field = [c for c in w["children"] if c["id"] == 11]
-        check(prompt == ["size of texture map?"], "size dialog prompt %r" % prompt)
+        check(prompt == [SIZE_Q], "size dialog prompt %r" % prompt)
         check(field and field[0]["text"] == proposed, "size dialog proposes %r" % field)
         check(field[0].get("limit") == 127, "the answer field takes %r characters, not 127"
               % field[0].get("limit"))
@@ -317,23 +317,25 @@ def samemaps(windir, linuxdir):
 
 
 # -- scenarios --------------------------------------------------------------
-MESH_Q = "file to read mesh from?"
-OUT_Q = "file to output texture map to? (cancel = only check materials)"
-CR2_Q = "CR2 file to read materials from"
-KIND_Q = "what sort of texture map do you want? (yes = colored, no = mesh, cancel = transparency)"
-SEP_Q = "do you want me to output a separate map file for each material?"
+# The run's questions, titles and help come from its own table (loadtexts);
+# the boxes' texts below are checked as they stand.
+MESH_Q = OUT_Q = CR2_Q = KIND_Q = SEP_Q = TB_Q = INV_Q = EXISTS_Q = SIZE_Q = HELP = FINISHED = None
 SEP_NOTE = ("Each file's name will be the name that you specified with the name of the "
             "material appended")
-TB_Q = ("do you want black = transparent, white = opaque (YES); or white = transparent, "
-        "black = opaque (NO)?")
-INV_Q = "Do you want me to output the texture map inverted top/bottom?"
 CR2_ONLY = "these materials are in the .CR2 file but not in the .OBJ file"
 OBJ_ONLY = "these materials are in the .OBJ file but not in the .CR2 file"
 CREATED = "I have created this texture map file"
-EXISTS_Q = "this file exists: choose new name or let me overwrite it"
-HELP = ("Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as "
-        "stated in a Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. "
-        "Option to output each material's map on a separate file.")
+
+
+def loadtexts(tool):
+    """Sets the questions, titles and help from what the uvtexts program prints."""
+    out = subprocess.run([tool], capture_output=True, text=True, check=True).stdout
+    t = dict(line.split("\t", 1) for line in out.splitlines())
+    names = {"MESH_Q": "Q_MESH", "OUT_Q": "Q_OUTPUT", "CR2_Q": "Q_FIGURE", "KIND_Q": "Q_KIND",
+             "SEP_Q": "Q_SEPARATE", "TB_Q": "Q_SENSE", "INV_Q": "Q_INVERT", "EXISTS_Q": "Q_EXISTS",
+             "SIZE_Q": "Q_SIZE", "HELP": "HELP", "FINISHED": "STAGE_FINISHED"}
+    for name, key in names.items():
+        globals()[name] = t[key]
 
 
 def inputs(args):
@@ -411,7 +413,7 @@ def mesh_map(s, args):
     s.size("x")
     s.size("1e3")        # the dialog came back proposing 640 again
     s.box(CREATED, lowwin(out), owner=True)
-    check(s.mainwin()["title"] == "finished", "title %r at the end" % s.mainwin()["title"])
+    check(s.mainwin()["title"] == FINISHED, "title %r at the end" % s.mainwin()["title"])
     s.ok()
     s.closes()
     lin = os.path.join(args.work, "linux")
@@ -607,7 +609,10 @@ def main():
     p.add_argument("--prefix", required=True)
     p.add_argument("--work")
     p.add_argument("--shots")
+    p.add_argument("--texts", help="the program that prints the run's own words")
     args = p.parse_args()
+    if args.texts:
+        loadtexts(args.texts)
     for name in ("exe", "probe", "linux", "samples", "prefix", "work", "shots"):
         if getattr(args, name):
             setattr(args, name, os.path.abspath(getattr(args, name)))

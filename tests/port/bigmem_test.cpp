@@ -1,10 +1,11 @@
+// Big blocks: allocation and the large-page advice.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
 
 namespace {
 // Fills n bytes with a pattern of the offset and seed; true when they hold it.

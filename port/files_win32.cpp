@@ -1,12 +1,31 @@
-#include "raster/replace.h"
+// Files on Windows.
+#include "port/files.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+FILE* openread(const char* name)
+{
+    DWORD a = GetFileAttributesA(name);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    return std::fopen(name, "rb");
+}
+
+bool exists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+
+FILE* openinplace(const char* f) { return std::fopen(f, "wb"); }
+
+int removefile(const char* name) { return DeleteFileA(name) != 0; }
 
 int examinetarget(const char* f, char** path)
 {

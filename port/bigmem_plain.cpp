@@ -1,5 +1,5 @@
 // No hint to give: blocks are backed as the system sees fit.
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,5 @@
-#include "shell/scripted.h"
+// The scripted prompts: answers from a list, a transcript of everything shown.
+#include "port/scripted.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,7 +46,7 @@ bool take(const std::string& what, std::initializer_list<const char*> kinds, std
     return false;
 }
 
-void box(window owner, const char* text, const char* title, int icon)
+void box(window owner, message, const char* text, const char* title, int icon, int)
 {
     std::string line = owner ? "box(owner): " : "box: ";
     line += std::string(text) + " | " + title;
@@ -54,16 +55,18 @@ void box(window owner, const char* text, const char* title, int icon)
     show(line);
 }
 
-int askyesno(const char* q)
+int askyesno(question id, const char* q)
 {
+    current->asked.push_back(id);
     std::string what = std::string("yesno: ") + q, kind, text;
     bool ok = take(what, {"yes", "no"}, &kind, &text);
     show(what + " -> " + (ok ? kind : "FAULT"));
     return ok && kind == "yes";
 }
 
-int askyesnocancel(const char* q)
+int askyesnocancel(question id, const char* q)
 {
+    current->asked.push_back(id);
     std::string what = std::string("yesnocancel: ") + q, kind, text;
     bool ok = take(what, {"yes", "no", "cancel"}, &kind, &text);
     show(what + " -> " + (ok ? kind : "FAULT"));
@@ -82,8 +85,9 @@ std::string filterlist(const char* f)
     return s;
 }
 
-int filename(window, char* file, const char* t, const char* f, int write)
+int filename(window, question id, char* file, const char* t, const char* f, int write)
 {
+    current->asked.push_back(id);
     std::string what = std::string(write ? "save: " : "open: ") + t + " [" + filterlist(f) +
                        "] proposing " + file;
     std::string kind, text;
@@ -95,17 +99,19 @@ int filename(window, char* file, const char* t, const char* f, int write)
     return 1;
 }
 
-void getstr(window, const char* prompt)
+int getstr(window, question id, const char* prompt, char* answer, int size)
 {
-    std::string what = std::string("ask: ") + prompt + " proposing " + askbuffer;
+    current->asked.push_back(id);
+    std::string what = std::string("ask: ") + prompt + " proposing " + answer;
     std::string kind, text;
     bool ok = take(what, {"type", "cancel"}, &kind, &text);
     bool typed = ok && kind == "type";
     show(what + " -> " + (!ok ? "FAULT" : typed ? text : "cancel"));
-    if (typed) std::snprintf(askbuffer, sizeof askbuffer, "%s", text.c_str());
+    if (typed) std::snprintf(answer, (size_t)size, "%s", text.c_str());
+    return 1;
 }
 
-void title(window, const char* s) { show(std::string("title: ") + s); }
+void title(window, stage, const char* s) { show(std::string("title: ") + s); }
 
 void progress(window, int percent) { current->progress = percent; }
 

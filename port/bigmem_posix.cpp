@@ -1,5 +1,5 @@
 // Large pages through madvise, where the kernel takes them on request.
-#include "shell/bigmem.h"
+#include "port/bigmem.h"
 
 #include <cstdint>
 #include <cstdlib>

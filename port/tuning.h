@@ -1,0 +1,20 @@
+// Knobs that tests and benchmarks may turn to reach paths the program takes
+// only on big inputs or failing machines; the program leaves them as they are.
+#pragma once
+#include <cstddef>
+
+struct tuning {
+    bool objread_parallel;     // the .OBJ reader may read chunks in parallel
+    long objread_chunkbytes;   // > 0: chunks of this many bytes; 0: the reader's choice
+    // Called by the one-pass reader between its pre-count and its reading
+    // pass, with the file's name, when not null.
+    void (*objread_betweenpasses)(const char* file);
+    int paint_bands;           // > 0: the painting cuts the map into this many bands (at most 32)
+    int finish_bands;          // > 0: margin and white edges share rows out in this many bands
+    size_t writechunk;         // largest single write of a map file
+    // When n > 0, step n of the next map write fails as a full disk would
+    // (each write, then the close, then the replace); back to 0 afterwards.
+    int writefailstep;
+};
+
+extern tuning knobs;
