@@ -13,8 +13,8 @@
 #   TRIS="N ..."    triangle counts of the meshes, replacing the defaults
 #   SIZES="N ..."   map sizes, replacing the defaults
 #   BENCH_DATA=DIR  where meshes, figures and maps go (default bench/data)
-#   GEN=FILE        the mesh generator; default ../shared/bench/gen_obj.py
-#                   beside the checkout when present, else bench/gen_mesh.py
+#   GEN=FILE        the generator of meshes not yet made (default
+#                   bench/gen_mesh.py); remove BENCH_DATA's meshes to remake them
 set -u
 usage() { echo "usage: sh bench/run.sh BUILD_DIR [--full]" >&2; exit 2; }
 [ $# -ge 1 ] || usage
@@ -38,15 +38,12 @@ runs=${runs:-9}
 tris=${TRIS:-"1000000${full:+ 5000000}"}
 sizes=${SIZES:-"640 4096${full:+ 16384}"}
 data=${BENCH_DATA:-$here/data}
-gen=${GEN:-}
-if [ -z "$gen" ]; then
-    gen=$top/../shared/bench/gen_obj.py
-    [ -f "$gen" ] || gen=$here/gen_mesh.py
-fi
+gen=${GEN:-$here/gen_mesh.py}
 [ -f "$gen" ] || { echo "bench: no mesh generator $gen" >&2; exit 2; }
 mkdir -p "$data/out" || exit 2
 work=$(mktemp -d) || exit 2
-trap 'rm -rf "$work"; rm -f "$data"/out/*.bmp "$data"/out/*.bmp.tmp*' EXIT
+part=$data/part
+trap 'rm -rf "$work" "$part"; rm -f "$data"/out/*.bmp "$data"/out/*.bmp.tmp*' EXIT
 log=$work/log
 
 label() {  # 1000000 -> 1m, 2000 -> 2k
@@ -63,18 +60,17 @@ figure() {
          END { print "\t}\n}" }' "$1"
 }
 
-# The meshes: made when missing, or remade when another generator made them,
-# so that figures compare with those of the generator in use.
+# The meshes, made when missing: in a folder of their own and moved into
+# place when whole, so that a stopped run leaves no half mesh to be timed.
 meshes=
 for t in $tris; do
     name=sphere_$(label "$t")
     obj=$data/$name.obj
-    stamp="$(basename "$gen") --tris $t"
-    if [ ! -f "$obj" ] || [ "$(cat "$data/$name.gen" 2>/dev/null)" != "$stamp" ]; then
-        echo "bench: making $obj with $stamp" >&2
-        rm -f "$data/$name.gen"
-        python3 "$gen" "$obj" --tris "$t" || { echo "bench: the generator failed" >&2; exit 1; }
-        echo "$stamp" > "$data/$name.gen"
+    if [ ! -f "$obj" ] || [ ! -f "$data/$name.mtl" ]; then
+        echo "bench: making $obj with $(basename "$gen") --tris $t" >&2
+        rm -rf "$part" && mkdir "$part" || exit 2
+        python3 "$gen" "$part/$name.obj" --tris "$t" || { echo "bench: the generator failed" >&2; exit 1; }
+        mv "$part/$name.mtl" "$data/" && mv "$part/$name.obj" "$data/" || exit 1
     fi
     figure "$data/$name.mtl" > "$data/$name.cr2" || exit 1
     meshes="$meshes $name"

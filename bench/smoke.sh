@@ -40,8 +40,8 @@ gen t.obj --tris 5000 --groups 5 --tri --no-normals
 [ "$(count '^vn ' t.obj)" = 0 ] || fail "--no-normals wrote normals"
 
 # The benchmark: every stage and process row, budgets, no map left behind.
-out=$(TRIS=5000 SIZES="16 64" RUNS=2 BENCH_DATA="$work/data" GEN="$here/gen_mesh.py" \
-      sh "$here/run.sh" "$build") || fail "run.sh failed"
+out=$(TRIS=5000 SIZES="16 64" RUNS=2 BENCH_DATA="$work/data" sh "$here/run.sh" "$build") ||
+    fail "run.sh failed"
 n='[0-9][0-9]*\.[0-9][0-9]'
 for s in "cat FILE (process)" "wc -l FILE (process)" "pre-count (countOBJ)" "read, both passes"; do
     echo "$out" | grep -q "^sphere_5k  *-  $s  *$n " || fail "no row: $s"
@@ -54,6 +54,9 @@ for m in 16 64; do
     echo "$out" | grep -q "^# sphere_5k at $m: painted 9[0-9]\.[0-9] %" || fail "less than 90 % painted at $m"
 done
 echo "$out" | grep -q '^machine: ' || fail "no machine line"
+echo "$out" | grep -q '^meshes: *gen_mesh\.py: sphere_5k;' || fail "the mesh is not gen_mesh.py's"
+[ -f data/sphere_5k.obj ] && [ -f data/sphere_5k.mtl ] && [ ! -e data/part ] ||
+    fail "the mesh is not in place, or its making folder is left"
 echo "$out" | grep -q '@budget' && fail "budget lines in the table"
 [ -z "$(ls "$work/data/out")" ] || fail "maps left in $work/data/out"
 echo "smoke: generator and benchmark ok"
