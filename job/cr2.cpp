@@ -103,7 +103,7 @@ void freematerials(MaterialList* L)
 int readCR2(window wn, MaterialList* L, const char* cr2, cr2key key, int tb)
 {
     FILE* f = openread(cr2);
-    if (!f) return warn(nullptr, cr2, "I can't open this file", MSG_FILE, errno);
+    if (!f) return warnfile(nullptr, cr2, "I can't open this file", cr2, errno);
 
     L->mat = (char*)std::malloc(MAXMATERIALS * MATSLOT);
     L->matc = (pal3*)std::malloc(MAXMATERIALS * sizeof(pal3));
@@ -144,7 +144,7 @@ int readCR2(window wn, MaterialList* L, const char* cr2, cr2key key, int tb)
         }
     }
     if (outcome == CR2_READ && std::ferror(f)) {
-        warn(nullptr, cr2, "I can't read this file", MSG_FILE, EIO);
+        warnfile(nullptr, cr2, "I can't read this file", cr2, EIO);
         return stopped(L, f, block, &line);
     }
     // The last line counts even without a line end.

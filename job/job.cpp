@@ -60,7 +60,8 @@ bool tocleanup(window owner, const char* text, const char* title, message id = M
 // Shows what a reader or writer gave back.
 void showfailure(window owner, const failure& why)
 {
-    warn(owner, why.text, why.title, why.err ? MSG_FILE : MSG_OTHER, why.err);
+    if (why.file[0]) warnfile(owner, why.text, why.title, why.file, why.err);
+    else warn(owner, why.text, why.title);
 }
 
 // Map M: paint, finish, name and write. 1 when written.
@@ -152,14 +153,31 @@ bool run(TextureJob* T, jobreport* rep)
         return tocleanup(nullptr, "out of memory", "");
     if (T->sepm && T->OB->nmat > 1) T->nmat = T->OB->nmat;
 
-    if (T->colmap != MAP_MESH) rep->unpaired = matchmaterials(wn, T->OB, &T->list);
+    if (T->colmap != MAP_MESH) {
+        rep->unpaired = matchmaterials(wn, T->OB, &T->list);
+        rep->paired = 0;
+        for (int i = 0; i < T->OB->nmat; i++) rep->paired += T->OB->mat[i].cf;
+        if (rep->unpaired == 0) Note(NOTE_ALLPAIRED, "");
+        else if (rep->paired == 0 && !checkonly) Note(NOTE_NONEPAIRED, "");
+    }
     if (checkonly) {
         SetTitle(wn, STAGE_FINISHED);
         return true;
     }
     if (T->nmat > 1 && !nameparts(T)) return tocleanup(nullptr, "out of memory", "");
     rep->maps = T->nmat;
-    for (T->M = 0; T->M < T->nmat; T->M++) rep->written += makemap(T);
+    for (T->M = 0; T->M < T->nmat; T->M++) {
+        const int wrote = makemap(T);
+        rep->written += wrote;
+        if (wrote && T->nmat > 1) Note(NOTE_WROTE, T->fn);
+        // A full disk takes every later map too: said once, with what was made.
+        if (T->nospace && T->nmat > 1) {
+            char text[96];
+            std::snprintf(text, sizeof text, "the disk is full: %d of %d maps were written", rep->written, T->nmat);
+            warn(nullptr, text, "", MSG_SPACE);
+            break;
+        }
+    }
     return true;
 }
 
@@ -185,13 +203,14 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->list.nm = 0;
     T->work = nullptr;
     T->parts = nullptr;
+    T->nospace = false;
 }
 
 bool maketexmap(window wn, jobsession* S, jobreport* rep)
 {
     if (S->running) return false;  // one run at a time
     S->running = true;
-    jobreport r = {0, 0, 0, 0, 0};
+    jobreport r = {0, 0, 0, 0, 0, -1};
     bool done = false;
     if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
         TextureJob T;

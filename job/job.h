@@ -14,7 +14,8 @@ struct jobreport {      // what a run came to, for the batch command line
     int checkonly;      // 1 for a run without an output file
     int maps;           // maps the run set out to write
     int written;        // maps written
-    int unpaired;       // names found on one side only (check-only runs)
+    int unpaired;       // names found on one side only
+    int paired;         // materials of the mesh that took a colour; -1 for a mesh map
 };
 
 // The help text the front ends show.

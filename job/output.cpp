@@ -114,7 +114,10 @@ int writemap(TextureJob* T)
     }
     mapfilename(T);
     failure why;
-    if (!bmpwrite(T->fn, T->J, &why)) return warn(nullptr, why.text, why.title, MSG_FILE, why.err);
+    if (!bmpwrite(T->fn, T->J, &why)) {
+        T->nospace = diskfull(why.err);
+        return warnfile(nullptr, why.text, why.title, why.file, why.err);
+    }
     if (T->nmat == 1) messagebox(wn, MSG_CREATED, T->fn, "I have created this texture map file", ICON_NONE);
     return 1;
 }

@@ -10,6 +10,7 @@ enum mapkind {          // the three maps, as the kind question offers them
     MAP_COLOURED,       // faces filled in their materials' colours
     MAP_MESH,           // faces outlined in white
     MAP_TRANSPARENCY,   // faces filled in their materials' greys
+    MAP_CHECK,          // the UV check as a picture
 };
 
 // A map's part of a per-material file name: a 31-character material name,
@@ -40,6 +41,7 @@ struct TextureJob {
     MaterialList list;     // the .CR2 materials
     void* work;            // scratch of margin and white edges (filled maps), or null
     char (*parts)[PARTSIZE];  // with several maps: each map's part of its file name, or null
+    bool nospace;          // a map was not written for lack of space: the maps stop
 };
 
 // Start values of a run with main window wn and mesh file: nmat 1, no

@@ -46,7 +46,7 @@ int opentext(objtext* x, const char* file, long start, unsigned long long len, f
     std::error_code ec;
     errno = EISDIR;
     if (!std::filesystem::is_directory(file, ec)) x->f = std::fopen(file, "rb");
-    if (!x->f) return fail(why, file, "I can't open this file", errno);
+    if (!x->f) return fail(why, file, "I can't open this file", file, errno);
     std::setvbuf(x->f, nullptr, _IONBF, 0);  // the blocks go straight to their place
     if (start > 0 && std::fseek(x->f, start, SEEK_SET) != 0) {
         x->err = true;

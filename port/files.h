@@ -24,7 +24,7 @@ enum targetkind {
 // Looks at the name f. For TARGET_NONE and TARGET_FILE, *path (from malloc)
 // is the name to replace: f itself, or the file a symbolic link leads to.
 // *path is null for the other kinds and when memory runs out (then
-// TARGET_REFUSED).
+// TARGET_REFUSED). A refusal leaves its reason in errno.
 int examinetarget(const char* f, char** path);
 // Opens the device or pipe f for writing straight into; null when it cannot.
 FILE* openinplace(const char* f);
@@ -38,6 +38,9 @@ int syncfile(FILE* o);
 int replacefile(const char* from, const char* to);
 // Removes the file name; 1 when done.
 int removefile(const char* name);
+// True when the reason err (errno) says the disk, or the user's share of it,
+// is full.
+bool diskfull(int err);
 
 // A map being written: into a temporary file beside its name, which takes
 // the name's place at outclose, so a failed write never costs the user a
@@ -50,6 +53,7 @@ struct outfile {
     char* temp;        // the temporary file, or null
     bool failed;       // a write failed: outclose removes the temporary file
     int step;          // steps of the write so far (knobs.writefailstep)
+    int err;           // errno of the first failure
 };
 
 // Opens the map file name; 0 with "I can't open this file" in *why when

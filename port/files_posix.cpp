@@ -72,13 +72,17 @@ int examinetarget(const char* f, char** path)
             return TARGET_NONE;
         }
         if (S_ISLNK(st.st_mode)) {
-            if (hops == 40) break;
+            if (hops == 40) {
+                errno = ELOOP;
+                break;
+            }
             // Some file systems give links no size; a full buffer means the
             // link was cut short.
             const size_t room = (st.st_size > 4096 ? (size_t)st.st_size : 4096) + 1;
             char* link = (char*)std::malloc(room);
             ssize_t n = link ? readlink(p, link, room) : -1;
             if (n < 0 || (size_t)n >= room) {
+                if (n >= 0) errno = ENAMETOOLONG;
                 std::free(link);
                 break;
             }
@@ -89,7 +93,10 @@ int examinetarget(const char* f, char** path)
             p = q;
             continue;
         }
-        if (S_ISDIR(st.st_mode)) break;
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            break;
+        }
         if (!S_ISREG(st.st_mode)) {  // turned into a device or pipe meanwhile
             std::free(p);
             return TARGET_INPLACE;
@@ -100,7 +107,9 @@ int examinetarget(const char* f, char** path)
         *path = p;
         return TARGET_FILE;
     }
+    const int err = errno;  // why it was refused, for the message
     std::free(p);
+    errno = err;
     return TARGET_REFUSED;
 }
 

@@ -32,7 +32,10 @@ int examinetarget(const char* f, char** path)
     *path = nullptr;
     DWORD a = GetFileAttributesA(f);
     // A read-only file is refused whoever runs the program.
-    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) return TARGET_REFUSED;
+    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        errno = a & FILE_ATTRIBUTE_DIRECTORY ? EISDIR : EACCES;
+        return TARGET_REFUSED;
+    }
     // Opening for writing, without truncating, tells a device (NUL, COM1,
     // LPT1 ...) from a file, and refuses a read-only or locked file that a
     // replace would otherwise get past.
@@ -41,7 +44,10 @@ int examinetarget(const char* f, char** path)
     int kind = TARGET_FILE;
     if (h == INVALID_HANDLE_VALUE) {
         DWORD e = GetLastError();
-        if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) return TARGET_REFUSED;
+        if (e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) {
+            errno = EACCES;
+            return TARGET_REFUSED;
+        }
         kind = TARGET_NONE;
     } else {
         DWORD type = GetFileType(h);

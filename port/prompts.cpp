@@ -31,7 +31,7 @@ const char* const STAGES[NSTAGES] = {
 
 // Until a front end is installed, boxes go to standard error and questions
 // take their first answer, so library code never calls through null.
-void stderrbox(window, message, const char* text, const char* title, int, int)
+void stderrbox(window, message, const char* text, const char* title, int, const char*, int)
 {
     if (title && *title) std::fprintf(stderr, "%s: %s\n", title, text);
     else std::fprintf(stderr, "%s\n", text);
@@ -42,7 +42,7 @@ int nofile(window, question, char*, const char*, const char*, int) { return 0; }
 int keepanswer(window, question, const char*, char*, int) { return 1; }
 void notitle(window, stage, const char*) {}
 
-const promptops fallback = {stderrbox, firstyes, firstyesnocancel, nofile, keepanswer, notitle, nullptr};
+const promptops fallback = {stderrbox, firstyes, firstyesnocancel, nofile, keepanswer, notitle, nullptr, nullptr};
 const promptops* ops = &fallback;
 }  // namespace
 
@@ -52,15 +52,26 @@ const char* stagetitle(stage s) { return s >= 0 && s < NSTAGES ? STAGES[s] : "";
 void setprompts(const promptops* p) { ops = p ? p : &fallback; }
 const promptops* currentprompts() { return ops; }
 
-void messagebox(window owner, message id, const char* text, const char* title, int icon, int err)
+void messagebox(window owner, message id, const char* text, const char* title, int icon)
 {
-    ops->messagebox(owner, id, text ? text : "", title ? title : "", icon, err);
+    ops->messagebox(owner, id, text ? text : "", title ? title : "", icon, nullptr, 0);
 }
 
-int warn(window owner, const char* text, const char* title, message id, int err)
+int warn(window owner, const char* text, const char* title, message id)
 {
-    messagebox(owner, id, text, title, ICON_EXCLAMATION, err);
+    messagebox(owner, id, text, title, ICON_EXCLAMATION);
     return 0;
+}
+
+int warnfile(window owner, const char* text, const char* title, const char* file, int err)
+{
+    ops->messagebox(owner, MSG_FILE, text ? text : "", title ? title : "", ICON_EXCLAMATION, file, err);
+    return 0;
+}
+
+void Note(note id, const char* text)
+{
+    if (ops->note) ops->note(id, text ? text : "");
 }
 
 int yesno(question q) { return ops->yesno(q, questiontext(q)) ? 1 : 0; }

@@ -41,6 +41,13 @@ enum message {          // boxes a front end may treat in its own way
     MSG_CREATED,        // a single map was written
     MSG_BADMESH,        // the mesh could not be read, or holds no faces
     MSG_FILE,           // a file could not be opened, read or written
+    MSG_SPACE,          // the disk filled up: the run stopped making maps
+};
+
+enum note {             // what a run did, for front ends that report it (no box)
+    NOTE_WROTE,         // a map of a run of several was written: its file
+    NOTE_ALLPAIRED,     // every material name paired
+    NOTE_NONEPAIRED,    // no material of the mesh paired: its maps are black
 };
 
 enum stage {            // the progress titles, in the order a run shows them
@@ -59,9 +66,11 @@ const char* questiontext(question q);  // the words of each question
 const char* stagetitle(stage s);       // the title of each stage
 
 struct promptops {
-    // An OK box; returns when closed. err: the system's reason (errno) when
-    // a file could not be opened, read or written, else 0.
-    void (*messagebox)(window owner, message id, const char* text, const char* title, int icon, int err);
+    // An OK box; returns when closed. file: the file the box is about (one
+    // of text and title), or null; err: the system's reason (errno) when it
+    // could not be opened, read or written, else 0.
+    void (*messagebox)(window owner, message id, const char* text, const char* title, int icon,
+                       const char* file, int err);
     // Yes/No box without owner and title: 1 for yes, 0 for no.
     int (*yesno)(question q, const char* text);
     // Yes/No/Cancel box: ANSWER_YES, ANSWER_NO or ANSWER_CANCEL.
@@ -80,6 +89,8 @@ struct promptops {
     void (*settitle)(window wn, stage s, const char* title);
     // How far the stage of the last title has come, 0 to 100; may be null.
     void (*progress)(window wn, int percent);
+    // What the run did, shown in no box; may be null.
+    void (*note)(note id, const char* text);
 };
 
 enum { ASKBUFFER_SIZE = 128 };  // the input dialog's answer, NUL included
@@ -87,9 +98,13 @@ enum { ASKBUFFER_SIZE = 128 };  // the input dialog's answer, NUL included
 void setprompts(const promptops* ops);   // the front end for what follows
 const promptops* currentprompts();
 
-void messagebox(window owner, message id, const char* text, const char* title, int icon, int err = 0);
+void messagebox(window owner, message id, const char* text, const char* title, int icon);
 // An exclamation box; returns 0.
-int warn(window owner, const char* text, const char* title, message id = MSG_OTHER, int err = 0);
+int warn(window owner, const char* text, const char* title, message id = MSG_OTHER);
+// An exclamation box about a file that could not be opened, read or written
+// for the reason err (errno, or 0); returns 0.
+int warnfile(window owner, const char* text, const char* title, const char* file, int err);
+void Note(note id, const char* text);    // front ends may report it
 int yesno(question q);
 int yesnocancel(question q);
 int GetFileName(window wn, question q, char* file, const char* f, int write);

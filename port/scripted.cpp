@@ -46,7 +46,7 @@ bool take(const std::string& what, std::initializer_list<const char*> kinds, std
     return false;
 }
 
-void box(window owner, message, const char* text, const char* title, int icon, int)
+void box(window owner, message, const char* text, const char* title, int icon, const char*, int)
 {
     std::string line = owner ? "box(owner): " : "box: ";
     line += std::string(text) + " | " + title;
@@ -115,7 +115,14 @@ void title(window, stage, const char* s) { show(std::string("title: ") + s); }
 
 void progress(window, int percent) { current->progress = percent; }
 
-const promptops scripted = {box, askyesno, askyesnocancel, filename, getstr, title, progress};
+// What the run did, noted in the transcript as "note: ...".
+void noted(note id, const char* text)
+{
+    static const char* const names[] = {"wrote", "all paired", "none paired"};
+    show(std::string("note: ") + names[id] + (*text ? std::string(" ") + text : ""));
+}
+
+const promptops scripted = {box, askyesno, askyesnocancel, filename, getstr, title, progress, noted};
 
 }  // namespace
 

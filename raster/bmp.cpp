@@ -17,11 +17,11 @@ int bmpwrite(const char* f, const image& I, failure* why)
 {
     // A positive size without pixels (refused or failed allocation) would
     // give a header promising data that is not there.
-    if (!I.P && I.X > 0 && I.Y > 0) return fail(why, "I can't write this file", f);
+    if (!I.P && I.X > 0 && I.Y > 0) return fail(why, "I can't write this file", f, f);
 
     const uint64_t pixels = I.pixelbytes();
     const uint64_t start = 54, total = start + pixels;
-    if (total > UINT32_MAX) return fail(why, "I can't write this file", f);
+    if (total > UINT32_MAX) return fail(why, "I can't write this file", f, f);
 
     unsigned char head[54];
     head[0] = 'B';

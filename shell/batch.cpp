@@ -2,11 +2,14 @@
 // each of the run's questions from them and prints each of its boxes.
 #include "shell/batch.h"
 
-#include <cmath>
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <string>
 
 #include "job/job.h"
 #include "port/prompts.h"
@@ -15,21 +18,46 @@
 namespace {
 
 const char OPTIONTEXT[] =
-    "  --obj MESH.obj      the mesh, with texture coordinates\n"
-    "  --cr2 FIGURE.cr2    the figure whose materials give KdColor or tMax\n"
-    "  --out MAP.bmp       the map to write; without it only the material names\n"
-    "                      of the two files are compared\n"
-    "  --kind KIND         colored (default with --cr2), mesh (default without)\n"
-    "                      or transparency\n"
-    "  --separate          one map per material, named MAP_material.bmp (a file\n"
+    "  -o, --out MAP       the map to write: MAP.bmp (24-bit BMP), MAP.png (PNG) or,\n"
+    "                      for a mesh map, MAP.svg (outlines that scale to any\n"
+    "                      size); without it only the material names of the\n"
+    "                      mesh and the figure are compared\n"
+    "      --obj MESH.obj  the mesh, with texture coordinates (or give its name\n"
+    "                      alone); compressed meshes (.obz, .gz) are read too\n"
+    "  -c, --cr2 FIGURE    the Poser figure (.cr2, .crz) or material file (.mc6,\n"
+    "                      .mt5, .pz2 ...) whose materials give KdColor or tMax\n"
+    "      --mtl LIB.mtl   a material library whose Kd, d and Tr give the colours;\n"
+    "                      without --cr2 and --mtl, colored and transparency maps\n"
+    "                      use the libraries the mesh names (mtllib)\n"
+    "  -k, --kind KIND     colored (default with a figure), mesh (default without),\n"
+    "                      transparency, or check (the UV check as a picture:\n"
+    "                      overlaps red, flipped faces blue, stray faces orange,\n"
+    "                      degenerate faces marked yellow)\n"
+    "      --separate      one map per material, named MAP_material.bmp (a file\n"
     "                      of that name is replaced; a name that another map\n"
     "                      has, in either case, gets _2, _3 ...)\n"
-    "  --black-transparent transparency maps: black = transparent, white = opaque\n"
-    "  --invert            turn the map upside down\n"
-    "  --size N            width and height in pixels, 1 to 32768 (default 640)\n"
-    "  --overwrite         replace an existing MAP.bmp (with --separate too,\n"
-    "                      where MAP.bmp itself is not written)\n"
-    "exit status: 0 done, 1 names found on one side only, 2 refused or failed\n";
+    "      --black-transparent  transparency maps: black = transparent, white =\n"
+    "                      opaque\n"
+    "      --invert        turn the map upside down, so that v = 0 is the bottom\n"
+    "                      row as Blender, Maya, Substance, Mari and game engines\n"
+    "                      expect; without it v = 0 is the top row, as Poser and\n"
+    "                      older paint tools place it\n"
+    "  -s, --size N        width and height in pixels, 1 to 32768 (default 640)\n"
+    "      --overwrite     replace an existing MAP (with --separate too, where\n"
+    "                      MAP itself is not written)\n"
+    "      --alpha         PNG maps: unpainted pixels transparent\n"
+    "      --tiles         one map per UDIM tile that holds faces, MAP.1001.png,\n"
+    "                      MAP.1002.png ... (tile 1001 is u and v in 0..1)\n"
+    "      --report[=text|json]  the UV check: overlaps, flipped, degenerate and\n"
+    "                      stray faces, islands, coverage and texel density, on\n"
+    "                      standard output; exit status 1 when it finds anything\n"
+    "      --allow KINDS   with --report: kinds of finding to accept, as\n"
+    "                      overlaps,flipped,degenerate,stray\n"
+    "  -q, --quiet         print errors only\n"
+    "  -h, --help          print this help\n"
+    "  -V, --version       print the version\n"
+    "exit status: 0 done, 1 names found on one side only, no material paired, or\n"
+    "findings of --report; 2 refused or failed\n";
 
 int refuse(char* why, int nwhy, const char* fmt, ...)
 {
@@ -38,6 +66,88 @@ int refuse(char* why, int nwhy, const char* fmt, ...)
     std::vsnprintf(why, (size_t)nwhy, fmt, a);
     va_end(a);
     return 0;
+}
+
+void warnoption(batchoptions* o, const char* fmt, ...)
+{
+    if (o->nwarnings == MAXWARNINGS) return;
+    va_list a;
+    va_start(a, fmt);
+    std::vsnprintf(o->warning[o->nwarnings++], WARNINGSIZE, fmt, a);
+    va_end(a);
+}
+
+enum {  // the options without a short form
+    OPT_OBJ = 256,
+    OPT_MTL,
+    OPT_SEPARATE,
+    OPT_BLACK,
+    OPT_INVERT,
+    OPT_OVERWRITE,
+    OPT_ALPHA,
+    OPT_TILES,
+    OPT_REPORT,
+    OPT_ALLOW,
+};
+
+const option LONGOPTS[] = {
+    {"obj", required_argument, nullptr, OPT_OBJ},
+    {"cr2", required_argument, nullptr, 'c'},
+    {"mtl", required_argument, nullptr, OPT_MTL},
+    {"out", required_argument, nullptr, 'o'},
+    {"kind", required_argument, nullptr, 'k'},
+    {"size", required_argument, nullptr, 's'},
+    {"separate", no_argument, nullptr, OPT_SEPARATE},
+    {"black-transparent", no_argument, nullptr, OPT_BLACK},
+    {"invert", no_argument, nullptr, OPT_INVERT},
+    {"overwrite", no_argument, nullptr, OPT_OVERWRITE},
+    {"alpha", no_argument, nullptr, OPT_ALPHA},
+    {"tiles", no_argument, nullptr, OPT_TILES},
+    {"report", optional_argument, nullptr, OPT_REPORT},
+    {"allow", required_argument, nullptr, OPT_ALLOW},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+const char SHORTOPTS[] = ":o:c:k:s:qhV";
+
+// The long name of option c, as messages name it.
+const char* nameof(int c)
+{
+    for (const option* l = LONGOPTS; l->name; l++)
+        if (l->val == c) return l->name;
+    return "?";
+}
+
+const char* kindname(mapkind k)
+{
+    return k == MAP_COLOURED ? "colored" : k == MAP_MESH ? "mesh" : k == MAP_TRANSPARENCY ? "transparency" : "check";
+}
+
+// The options that do nothing in the run asked for, each said once.
+void nothingdone(batchoptions* o, bool kindgiven, bool sizegiven)
+{
+    const bool maps = o->out != nullptr;
+    const char* run = maps ? nullptr : o->report ? "with --report alone" : "when only names are checked";
+    if (!maps) {
+        if (kindgiven && o->report) warnoption(o, "--kind has no effect %s (no --out)", run);
+        if (o->separate) warnoption(o, "--separate has no effect %s (no --out)", run);
+        if (o->invert) warnoption(o, "--invert has no effect %s (no --out)", run);
+        if (sizegiven && !o->report) warnoption(o, "--size has no effect %s (no --out)", run);
+        if (o->overwrite) warnoption(o, "--overwrite has no effect %s (no --out)", run);
+        if (o->alpha) warnoption(o, "--alpha has no effect %s (no --out)", run);
+        if (o->tiles) warnoption(o, "--tiles has no effect %s (no --out)", run);
+    }
+    if (o->blacktransparent && !(maps && o->kind == MAP_TRANSPARENCY))
+        warnoption(o, "--black-transparent has no effect %s%s",
+                   maps ? "on a " : run, maps ? (std::string(kindname(o->kind)) + " map").c_str() : "");
+    if (maps && (o->kind == MAP_MESH || o->kind == MAP_CHECK)) {
+        if (o->cr2) warnoption(o, "--cr2 has no effect on a %s map", kindname(o->kind));
+        if (o->mtl) warnoption(o, "--mtl has no effect on a %s map", kindname(o->kind));
+    }
+    if (o->alpha && maps && !hasext(o->out, ".png")) warnoption(o, "--alpha has no effect on a map that is no .png");
+    if (o->allow && !o->report) warnoption(o, "--allow has no effect without --report");
 }
 }  // namespace
 
@@ -50,18 +160,29 @@ bool wantsbatch(int argc, char** argv)
 
 void batchusage(FILE* f)
 {
-    std::fputs("usage: uvpaint --obj MESH.obj [--cr2 FIGURE.cr2] [--out MAP.bmp]\n"
-               "               [--kind colored|mesh|transparency] [--separate]\n"
+    std::fputs("usage: uvpaint --obj MESH.obj [--cr2 FIGURE.cr2 | --mtl LIB.mtl] [--out MAP.bmp]\n"
+               "               [--kind colored|mesh|transparency|check] [--separate]\n"
                "               [--black-transparent] [--invert] [--size N] [--overwrite]\n"
+               "               [--alpha] [--tiles] [--report[=text|json]] [--allow KINDS] [--quiet]\n"
+               "       uvpaint MESH.obj -o MAP.png [OPTION...]\n"
                "       uvpaint --help | --version\n",
                f);
 }
 
+void batchhelp(FILE* f)
+{
+    batchusage(f);
+    std::fprintf(f, "\n%s\n\n%s", helptext, OPTIONTEXT);
+}
+
 int batchsize(const char* s)
 {
-    double v;
-    if (std::sscanf(s, "%le", &v) != 1 || !std::isfinite(v)) return 0;
-    v = std::trunc(v);
+    if (!*s || std::strlen(s) > 5) return 0;
+    long v = 0;
+    for (const char* p = s; *p; p++) {
+        if (*p < '0' || *p > '9') return 0;
+        v = v * 10 + (*p - '0');
+    }
     return v >= 1 && v <= MAXSIDE ? (int)v : 0;
 }
 
@@ -70,50 +191,89 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
     *o = batchoptions();
     const char* kind = nullptr;
     const char* size = nullptr;
-    for (int i = 1; i < argc; i++) {
-        const char* a = argv[i];
-        if (!std::strcmp(a, "--help")) { o->help = 1; return 1; }
-        if (!std::strcmp(a, "--version")) { o->version = 1; return 1; }
-        int* flag = !std::strcmp(a, "--separate")            ? &o->separate
-                    : !std::strcmp(a, "--black-transparent") ? &o->blacktransparent
-                    : !std::strcmp(a, "--invert")            ? &o->invert
-                    : !std::strcmp(a, "--overwrite")         ? &o->overwrite
-                                                             : nullptr;
+    const char* report = nullptr;
+    bool reported = false;
+    opterr = 0;  // the messages are ours
+    optind = 0;  // a fresh scan, whatever an earlier one left
+    for (;;) {
+        int c = getopt_long(argc, argv, SHORTOPTS, LONGOPTS, nullptr);
+        if (c == -1) break;
+        const char* a = argv[optind - 1];
+        if (c == '?') {
+            if (optopt && (a[0] != '-' || a[1] != '-')) return refuse(why, nwhy, "unknown option -%c", optopt);
+            return refuse(why, nwhy, "unknown option %s", a);
+        }
+        if (c == ':') {
+            if (a[0] == '-' && a[1] == '-') return refuse(why, nwhy, "%.*s needs a value", (int)std::strcspn(a, "="), a);
+            return refuse(why, nwhy, "-%c needs a value", optopt);
+        }
+        if (c == 'h') { o->help = 1; return 1; }
+        if (c == 'V') { o->version = 1; return 1; }
+        const char* name = nameof(c);
+        int* flag = c == OPT_SEPARATE   ? &o->separate
+                    : c == OPT_BLACK     ? &o->blacktransparent
+                    : c == OPT_INVERT    ? &o->invert
+                    : c == OPT_OVERWRITE ? &o->overwrite
+                    : c == OPT_ALPHA     ? &o->alpha
+                    : c == OPT_TILES     ? &o->tiles
+                    : c == 'q'           ? &o->quiet
+                                         : nullptr;
         if (flag) {
-            if (*flag) return refuse(why, nwhy, "%s given twice", a);
+            if (*flag) return refuse(why, nwhy, "--%s given twice", name);
             *flag = 1;
             continue;
         }
-        const char** value = !std::strcmp(a, "--obj")    ? &o->obj
-                             : !std::strcmp(a, "--cr2")  ? &o->cr2
-                             : !std::strcmp(a, "--out")  ? &o->out
-                             : !std::strcmp(a, "--kind") ? &kind
-                             : !std::strcmp(a, "--size") ? &size
-                                                         : nullptr;
-        if (!value) return refuse(why, nwhy, a[0] == '-' ? "unknown option %s" : "unexpected argument %s", a);
-        if (*value) return refuse(why, nwhy, "%s given twice", a);
-        if (i + 1 >= argc) return refuse(why, nwhy, "%s needs a value", a);
-        *value = argv[++i];
-        if (!**value) return refuse(why, nwhy, "%s needs a value", a);
+        if (c == OPT_REPORT) {
+            if (reported) return refuse(why, nwhy, "--report given twice");
+            reported = true;
+            report = optarg;
+            continue;
+        }
+        const char** value = c == OPT_OBJ   ? &o->obj
+                             : c == 'c'     ? &o->cr2
+                             : c == OPT_MTL ? &o->mtl
+                             : c == 'o'     ? &o->out
+                             : c == 'k'     ? &kind
+                             : c == 's'     ? &size
+                                            : &o->allow;
+        if (*value) return refuse(why, nwhy, "--%s given twice", name);
+        if (!*optarg) return refuse(why, nwhy, "--%s needs a value", name);
         // The run keeps names in PATHSIZE buffers, NUL included.
-        if (std::strlen(*value) > PATHSIZE - 1)
-            return refuse(why, nwhy, "the value of %s is longer than %d characters", a, PATHSIZE - 1);
+        if (std::strlen(optarg) > PATHSIZE - 1)
+            return refuse(why, nwhy, "the value of --%s is longer than %d characters", name, PATHSIZE - 1);
+        *value = optarg;
+    }
+    // The one name that is no option is the mesh.
+    for (int i = optind; i < argc; i++) {
+        if (o->obj || !*argv[i]) return refuse(why, nwhy, "unexpected argument %s", argv[i]);
+        if (std::strlen(argv[i]) > PATHSIZE - 1)
+            return refuse(why, nwhy, "the value of --obj is longer than %d characters", PATHSIZE - 1);
+        o->obj = argv[i];
     }
     if (!o->obj) return refuse(why, nwhy, "no mesh given (--obj MESH.obj)");
-    if (o->out && (std::strlen(o->out) < 5 || !hasext(o->out, ".bmp")))
-        return refuse(why, nwhy, "--out %s: the map's name must end in .bmp", o->out);
-    if (!kind) o->kind = o->cr2 ? MAP_COLOURED : MAP_MESH;
+    if (!kind) o->kind = o->cr2 || o->mtl ? MAP_COLOURED : MAP_MESH;
     else if (!std::strcmp(kind, "colored")) o->kind = MAP_COLOURED;
     else if (!std::strcmp(kind, "mesh")) o->kind = MAP_MESH;
     else if (!std::strcmp(kind, "transparency")) o->kind = MAP_TRANSPARENCY;
-    else return refuse(why, nwhy, "unknown kind %s (colored, mesh or transparency)", kind);
-    if (!o->cr2) {
-        if (!o->out) return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
-        if (o->kind == MAP_COLOURED) return refuse(why, nwhy, "a colored map needs --cr2");
-        if (o->kind == MAP_TRANSPARENCY) return refuse(why, nwhy, "a transparency map needs --cr2");
+    else if (!std::strcmp(kind, "check")) o->kind = MAP_CHECK;
+    else return refuse(why, nwhy, "unknown kind %s (colored, mesh, transparency or check)", kind);
+    if (o->out) {
+        const bool svg = hasext(o->out, ".svg");
+        if (std::strlen(o->out) < 5 || !(hasext(o->out, ".bmp") || hasext(o->out, ".png") || svg))
+            return refuse(why, nwhy, "--out %s: the map's name must end in .bmp, .png or .svg", o->out);
+        if (svg && o->kind != MAP_MESH)
+            return refuse(why, nwhy, "--out %s: an .svg map holds outlines: it needs --kind mesh", o->out);
     }
+    if (o->cr2 && o->mtl) return refuse(why, nwhy, "--cr2 and --mtl both give the colours: give one");
+    if (!report) o->report = reported ? REPORT_TEXT : REPORT_NONE;
+    else if (!std::strcmp(report, "text")) o->report = REPORT_TEXT;
+    else if (!std::strcmp(report, "json")) o->report = REPORT_JSON;
+    else return refuse(why, nwhy, "unknown report format %s (text or json)", report);
+    if (!o->cr2 && !o->mtl && !o->out && !o->report)
+        return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
     o->size = size ? batchsize(size) : 640;
     if (!o->size) return refuse(why, nwhy, "bad size %s (a number of pixels from 1 to %d)", size, (int)MAXSIDE);
+    nothingdone(o, kind != nullptr, size != nullptr);
     return 1;
 }
 
@@ -122,7 +282,7 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
 namespace {
 struct batchrun {
     const batchoptions* o;
-    FILE* out;            // check-only reports
+    FILE* out;            // check-only reports, files written
     FILE* err;            // every other box, the progress line
     int tty;              // err is a terminal: titles make a progress line
     char title[128];      // the stage on the progress line
@@ -132,6 +292,7 @@ struct batchrun {
     int kept;             // an existing map file was not replaced
     int unexpected;       // a question the options do not answer
     int finished;         // the run reached its "finished" title
+    char failed[PATHSIZE];  // the file of the last box about a file
 };
 batchrun R;
 
@@ -172,13 +333,36 @@ void unexpected(const char* what, const char* q)
     printline(R.err, "uvpaint: the run asked a %s that the options do not answer: %s", what, q);
 }
 
-void batchbox(window, message id, const char* text, const char* title, int, int)
+void batchbox(window, message id, const char* text, const char* title, int icon, const char* file, int err)
 {
-    int checkonly = !R.o->out;
+    const bool checkonly = !R.o->out;
     if (checkonly && id == MSG_NOTBMP) return;  // no --out asks for exactly this
-    FILE* f = checkonly && (id == MSG_FIGUREONLY || id == MSG_MESHONLY) ? R.out : R.err;
+    if (id == MSG_FILE && file) {
+        // One form for every file: the program, the file, what failed, why.
+        const char* what = std::strcmp(text, file) ? text : title;
+        if (err) printline(R.err, "uvpaint: %s: %s (%s)", file, what, std::strerror(err));
+        else printline(R.err, "uvpaint: %s: %s", file, what);
+        std::snprintf(R.failed, sizeof R.failed, "%s", file);
+        return;
+    }
+    // The mesh that could not be opened was said to be so: once is enough.
+    if (id == MSG_BADMESH && R.failed[0] && !std::strcmp(text, R.failed)) return;
+    const bool names = id == MSG_FIGUREONLY || id == MSG_MESHONLY;
+    // Quiet: what only informs (boxes without a warning's icon) and, when
+    // maps are made, the name reports go.
+    if (R.o->quiet && (icon == ICON_NONE || (names && !checkonly))) return;
+    FILE* f = checkonly && names ? R.out : R.err;
     if (*title) printline(f, "%s: %s", title, text);
     else printline(f, "%s", text);
+}
+
+void batchnote(note id, const char* text)
+{
+    if (R.o->quiet) return;
+    if (id == NOTE_WROTE) printline(R.out, "%s", text);
+    else if (id == NOTE_ALLPAIRED && !R.o->out) printline(R.out, "uvpaint: every material name pairs");
+    else if (id == NOTE_NONEPAIRED)
+        printline(R.err, "uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black");
 }
 
 int batchyesno(question q, const char* text)
@@ -212,7 +396,7 @@ int batchfilename(window, question q, char* file, const char* t, const char*, in
     switch (q) {
     case Q_MESH: return choose(file, R.o->obj);
     case Q_OUTPUT: return choose(file, R.o->out);
-    case Q_FIGURE: return choose(file, R.o->cr2);
+    case Q_FIGURE: return choose(file, R.o->cr2 ? R.o->cr2 : R.o->mtl);
     case Q_EXISTS:
         if (R.o->overwrite) return 1;  // the same name: replace it
         // Asked again before each map of a --separate run; one line says it.
@@ -254,8 +438,8 @@ void batchprogress(window, int percent)
     drawline();
 }
 
-const promptops batchops = {batchbox, batchyesno, batchyesnocancel, batchfilename,
-                            batchgetstr, batchtitle, batchprogress};
+const promptops batchops = {batchbox, batchyesno,   batchyesnocancel, batchfilename,
+                            batchgetstr, batchtitle, batchprogress,   batchnote};
 }  // namespace
 
 int runbatch(int argc, char** argv, FILE* out, FILE* err)
@@ -268,20 +452,21 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
         return 2;
     }
     if (o.help) {
-        batchusage(out);
-        std::fprintf(out, "\n%s\n\n%s", helptext, OPTIONTEXT);
+        batchhelp(out);
         return 0;
     }
     if (o.version) {
         std::fprintf(out, "uvpaint %s\n", UVPAINT_VERSION);
         return 0;
     }
+    if (!o.quiet)
+        for (int i = 0; i < o.nwarnings; i++) std::fprintf(err, "uvpaint: warning: %s\n", o.warning[i]);
 
     R = batchrun();
     R.o = &o;
     R.out = out;
     R.err = err;
-    R.tty = isatty(fileno(err));
+    R.tty = !o.quiet && isatty(fileno(err));
     R.percent = -1;
     const promptops* before = currentprompts();
     setprompts(&batchops);
@@ -294,7 +479,8 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
 
     if (!done || !rep.cleanup || R.unexpected) return 2;
     if (rep.checkonly) return !R.finished ? 2 : rep.unpaired ? 1 : 0;
-    return rep.maps > 0 && rep.written == rep.maps ? 0 : 2;
+    if (rep.maps == 0 || rep.written != rep.maps) return 2;
+    return rep.paired == 0 ? 1 : 0;
 }
 
 int runbatch(int argc, char** argv) { return runbatch(argc, argv, stdout, stderr); }

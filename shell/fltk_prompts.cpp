@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 namespace {
-void fltkmessage(window, message, const char* text, const char* title, int icon, int)
+void fltkmessage(window, message, const char* text, const char* title, int icon, const char*, int)
 {
     static const char* const ok[] = {"OK"};
     if (icon == ICON_EXCLAMATION) showbox("warning", "uvpaint-warning", text, title, true, ok, 1, 0, 0);
@@ -126,7 +126,7 @@ void fltkprogress(window, int)
 }
 
 const promptops ops = {fltkmessage, fltkyesno, fltkyesnocancel, fltkfilename,
-                       fltkgetstr, fltktitle, fltkprogress};
+                       fltkgetstr, fltktitle, fltkprogress, nullptr};
 }
 
 const promptops* fltkprompts() { return &ops; }

@@ -17,7 +17,7 @@ enum {                  // ASKDB controls
     ID_ANSWER = 11,
 };
 
-void winbox(window owner, message, const char* text, const char* title, int icon, int)
+void winbox(window owner, message, const char* text, const char* title, int icon, const char*, int)
 {
     MessageBoxA((HWND)owner, text, title, MB_OK | (icon == ICON_EXCLAMATION ? MB_ICONEXCLAMATION : 0));
 }
@@ -86,7 +86,7 @@ INT_PTR accept(HWND db)
 } // namespace
 
 const promptops win32prompts = {
-    winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr,
+    winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr, nullptr,
 };
 
 INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc)

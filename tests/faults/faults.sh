@@ -60,7 +60,7 @@ folder)
     mkdir "$d/map.bmp" && echo x > "$d/map.bmp/inside"
     listing "$d" > "$work/before"
     run --out "$d/map.bmp" --overwrite --size 64
-    expect 2 "$d/map.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/map.bmp: I can't open this file (Is a directory)"
     same "$d" "$work/before"
     [ "$(ls -A "$d/map.bmp")" = inside ] || fail "the folder's contents changed"
     ;;
@@ -84,10 +84,10 @@ readonly)
     listing "$d" > "$work/before"
     asnobody "$bin" --obj "$mesh" --out "$d/map.bmp" --overwrite --size 64 > "$work/out" 2> "$work/err"
     status=$?
-    expect 2 "$d/map.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/map.bmp: I can't open this file (Permission denied)"
     asnobody "$bin" --obj "$mesh" --out "$d/new.bmp" --size 64 > "$work/out" 2> "$work/err"
     status=$?
-    expect 2 "$d/new.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/new.bmp: I can't open this file (Permission denied)"
     same "$d" "$work/before"
     cmp -s "$d/map.bmp" "$work/old" || fail "the old map changed in a read-only folder"
     # A read-only map in a folder anyone may write: not replaced by a rename.
@@ -95,7 +95,7 @@ readonly)
     [ "$(id -u)" = 0 ] && chown 65534:65534 "$d/map.bmp"
     asnobody "$bin" --obj "$mesh" --out "$d/map.bmp" --overwrite --size 64 > "$work/out" 2> "$work/err"
     status=$?
-    expect 2 "$d/map.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/map.bmp: I can't open this file (Permission denied)"
     same "$d" "$work/before"
     cmp -s "$d/map.bmp" "$work/old" || fail "a read-only map was replaced"
     # A folder nobody may search: no file there is known to exist, so none
@@ -103,7 +103,7 @@ readonly)
     chmod 0700 "$d"
     asnobody "$bin" --obj "$mesh" --out "$d/new.bmp" --size 64 > "$work/out" 2> "$work/err"
     status=$?
-    expect 2 "$d/new.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/new.bmp: I can't open this file (Permission denied)"
     chmod 0777 "$d"
     same "$d" "$work/before"
     ;;
@@ -115,9 +115,9 @@ readonly-mount)
     mount --bind "$d" "$d" && mount -o remount,bind,ro "$d" || fail "cannot mount $d read-only"
     touch "$d/probe" 2> /dev/null && fail "root can still write in the read-only mount"
     run --out "$d/map.bmp" --overwrite --size 64
-    expect 2 "$d/map.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/map.bmp: I can't open this file (Read-only file system)"
     run --out "$d/new.bmp" --size 64
-    expect 2 "$d/new.bmp: I can't open this file"
+    expect 2 "uvpaint: $d/new.bmp: I can't open this file (Read-only file system)"
     same "$d" "$work/before"
     cmp -s "$d/map.bmp" "$work/old" || fail "the old map changed on a read-only mount"
     ;;
@@ -129,7 +129,7 @@ device)
     ln -s /dev/full "$d/full.bmp"
     listing "$d" > "$work/before"
     run --out "$d/full.bmp" --overwrite --size 64
-    expect 2 "$d/full.bmp: I can't write this file"
+    expect 2 "uvpaint: $d/full.bmp: I can't write this file (No space left on device)"
     same "$d" "$work/before"
     [ -c /dev/full ] || fail "/dev/full is no longer a device"
     [ ! -e /dev/full.tmp ] || fail "a temporary file was made in /dev"
@@ -173,19 +173,18 @@ tinyfs-mount)
     cp "$d/map.bmp" "$work/old"
     listing "$d" > "$work/before"
     run --out "$d/map.bmp" --overwrite --size 64
-    expect 2 "$d/map.bmp: I can't write this file"
+    expect 2 "uvpaint: $d/map.bmp: I can't write this file (No space left on device)"
     same "$d" "$work/before"
     cmp -s "$d/map.bmp" "$work/old" || fail "the old map changed on a full disk"
     umount "$d"
     # One map per material on a disk that fills on the third: the first two
-    # are whole, the third keeps its old file, the rest are not made.
+    # are whole, the third keeps its old file, and the run stops there.
     mount -t tmpfs -o size=40k tmpfs "$d" || fail "cannot mount a small tmpfs"
     oldmap "$d/fig_Eyes.bmp"
     run --out "$d/fig.bmp" --size 64 --separate
     expect 2 "Each file's name will be the name that you specified with the name of the material appended" \
-        "$d/fig_Eyes.bmp: I can't write this file" "$d/fig_Shirt.bmp: I can't write this file" \
-        "$d/fig_Belt.bmp: I can't write this file" "$d/fig_Pants.bmp: I can't write this file" \
-        "$d/fig_Shoes.bmp: I can't write this file"
+        "uvpaint: $d/fig_Eyes.bmp: I can't write this file (No space left on device)" \
+        "the disk is full: 2 of 7 maps were written"
     [ "$(listing "$d" | tr '\n' ' ')" = "fig_Eyes.bmp fig_Hair.bmp fig_skin.bmp " ] || fail "files left: $(listing "$d")"
     for m in skin Hair; do
         cmp -s "$d/fig_$m.bmp" "$work/ref/fig_$m.bmp" || fail "the map of $m is not whole"

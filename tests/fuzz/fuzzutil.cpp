@@ -22,13 +22,13 @@ void removedir()
     rmdir(dir.c_str());
 }
 
-void box(window, message, const char*, const char*, int, int) { boxesshown++; }
+void box(window, message, const char*, const char*, int, const char*, int) { boxesshown++; }
 int no(question, const char*) { return 0; }
 int cancel(question, const char*) { return ANSWER_CANCEL; }
 int nofile(window, question, char*, const char*, const char*, int) { return 0; }
 int keep(window, question, const char*, char*, int) { return 1; }
 void notitle(window, stage, const char*) {}
-const promptops silent = {box, no, cancel, nofile, keep, notitle, nullptr};
+const promptops silent = {box, no, cancel, nofile, keep, notitle, nullptr, nullptr};
 }  // namespace
 
 const std::string& fuzzdir()

@@ -14,7 +14,8 @@ ObjRead.FileVanishingBetweenThePassesIsReported).
 from fixtures import HEADLINES, NAME10K
 
 BAD = "bad mesh, or this file ain't a mesh file: %s"
-CANTOPEN = "I can't open this file: %s"
+CANTOPEN = "uvpaint: %s: I can't open this file (%s)"
+NOFILE, FOLDER = "No such file or directory", "Is a directory"
 CREATED = "I have created this texture map file: map.bmp"
 CR2ONLY = "these materials are in the .CR2 file but not in the .OBJ file: %s"
 SEPARATE = ("Each file's name will be the name that you specified with the name of the "
@@ -82,9 +83,8 @@ CASES = [
     failed("obj_binary", "binary.obj", badline(383, "binary.obj")),
     failed("obj_bmp_given_as_mesh", "bmpasobj.obj", [BAD % "bmpasobj.obj"]),
     failed("obj_gzip", "gzip.obj", [BAD % "gzip.obj"]),
-    failed("obj_directory", "dir.obj", [CANTOPEN % "dir.obj", BAD % "dir.obj"]),
-    failed("obj_missing", "missing.obj", [CANTOPEN % "missing.obj", BAD % "missing.obj"],
-           files=["clean.cr2"]),
+    failed("obj_directory", "dir.obj", [CANTOPEN % ("dir.obj", FOLDER)]),
+    failed("obj_missing", "missing.obj", [CANTOPEN % ("missing.obj", NOFILE)], files=["clean.cr2"]),
     # -- faces and corners -------------------------------------------------
     failed("obj_face_100000_corners", "face100000.obj", badline(H, "face100000.obj")),
     case("obj_face_32767_corners", ["face32767.obj", "clean.cr2"], colored("face32767.obj"), 0,
@@ -119,6 +119,7 @@ CASES = [
     case("obj_10000_character_names", ["longnames.obj", "clean.cr2"],
          colored("longnames.obj", "clean.cr2", "map.bmp", "--separate"), 0,
          [SEPARATE, CR2ONLY % "skin", OBJONLY % NAME10K[:31]],
+         ["map_%s.bmp" % NAME10K[:31], "map_lips.bmp"],
          maps={"map_%s.bmp" % NAME10K[:31]: ("bmp", 64), "map_lips.bmp": ("bmp", 64)}),
     # the 32768th material with faces: material m32768's line
     failed("obj_40000_materials", "materials40000.obj",
@@ -168,9 +169,9 @@ CASES = [
     case("cr2_gzip", ["clean.obj", "gzip.cr2"], colored("clean.obj", "gzip.cr2"), 2,
          ["gzip.cr2: this .CR2 file is compressed: uncompress it first"]),
     case("cr2_directory", ["clean.obj", "dir.cr2"], colored("clean.obj", "dir.cr2"), 2,
-         [CANTOPEN % "dir.cr2"]),
+         [CANTOPEN % ("dir.cr2", FOLDER)]),
     case("cr2_missing", ["clean.obj"], colored("clean.obj", "missing.cr2"), 2,
-         [CANTOPEN % "missing.cr2"]),
+         [CANTOPEN % ("missing.cr2", NOFILE)]),
 ]
 
 BYNAME = {c["name"]: c for c in CASES}

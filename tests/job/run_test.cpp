@@ -58,7 +58,7 @@ struct runs : ::testing::Test {
     std::string D = dir.path, obj, cr2;
     script s;
     jobsession S = {};
-    jobreport rep = {-1, -1, -1, -1, -1};
+    jobreport rep = {-1, -1, -1, -1, -1, -2};
     bool done = false;
 
     void SetUp() override
@@ -194,10 +194,12 @@ TEST_F(runs, OneMapPerMaterialNamedAfterEachMaterialWithoutConfirmation)
     EXPECT_EQ(s.shown[3], SEPARATE + "yes");
     EXPECT_EQ(s.shown[4],
               "box: Each file's name will be the name that you specified with the name of the material appended | ");
-    EXPECT_EQ(lines(s.shown.end() - 8, s.shown.end()),
+    // No box confirms the maps; each is noted for the front ends that list them.
+    EXPECT_EQ(lines(s.shown.end() - 10, s.shown.end()),
               (lines{"title: making texture map", "title: adding margin", "title: adding white edges",
-                     "title: finished", "title: making texture map", "title: adding margin",
-                     "title: adding white edges", "title: finished"}));
+                     "title: finished", "note: wrote " + D + "/figtex_skin.bmp", "title: making texture map",
+                     "title: adding margin", "title: adding white edges", "title: finished",
+                     "note: wrote " + D + "/figtex_hair.bmp"}));
     EXPECT_EQ(rep.maps, 2);
     EXPECT_EQ(rep.written, 2);
     EXPECT_FALSE(exists(D + "/figtex.bmp"));
@@ -447,7 +449,7 @@ TEST_F(runs, MemoryThatCannotBeHadEndsTheRunInTheCleanUp)
 TEST_F(runs, ASecondRunIsRefusedWhileOneIsInProgress)
 {
     bool inner = true, wasrunning = false;
-    jobreport untouched = {9, 9, 9, 9, 9};
+    jobreport untouched = {9, 9, 9, 9, 9, 9};
     s.onshow = [&](const std::string& line) {
         if (line.rfind("open: CR2", 0) == 0) {
             wasrunning = S.running;

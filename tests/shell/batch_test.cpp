@@ -73,22 +73,25 @@ TEST(BatchOptions, RefusesWhatCannotMakeASensibleRunWithReasonAndUsage)
     const refusal cases[] = {
         {{}, "no mesh given (--obj MESH.obj)"},
         {{"--cr2", "f.cr2", "--out", "m.bmp"}, "no mesh given (--obj MESH.obj)"},
-        {{"--obj", "m.obj", "--out", "m.png"}, "--out m.png: the map's name must end in .bmp"},
-        {{"--obj", "m.obj", "--out", ".bmp"}, "--out .bmp: the map's name must end in .bmp"},
-        {{"--obj", "m.obj", "--out", "m.bmpx"}, "--out m.bmpx: the map's name must end in .bmp"},
-        {{"--obj", "m.obj", "--kind", "colored", "--out", "m.bmp"}, "a colored map needs --cr2"},
-        {{"--obj", "m.obj", "--kind", "transparency", "--out", "m.bmp"}, "a transparency map needs --cr2"},
+        {{"--obj", "m.obj", "--out", "m.jpg"}, "--out m.jpg: the map's name must end in .bmp, .png or .svg"},
+        {{"--obj", "m.obj", "--out", ".bmp"}, "--out .bmp: the map's name must end in .bmp, .png or .svg"},
+        {{"--obj", "m.obj", "--out", "m.bmpx"}, "--out m.bmpx: the map's name must end in .bmp, .png or .svg"},
+        {{"--obj", "m.obj", "--cr2", "f.cr2", "--out", "m.svg"}, "--out m.svg: an .svg map holds outlines: it needs --kind mesh"},
         {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2"},
-        {{"--obj", "m.obj", "--out", "m.bmp", "--kind", "Mesh"}, "unknown kind Mesh (colored, mesh or transparency)"},
-        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "x"}, "bad size x (a number of pixels from 1 to 32768)"},
-        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "0"}, "bad size 0 (a number of pixels from 1 to 32768)"},
-        {{"--obj", "m.obj", "--out", "m.bmp", "--size", "100000"}, "bad size 100000 (a number of pixels from 1 to 32768)"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "--kind", "Mesh"}, "unknown kind Mesh (colored, mesh, transparency or check)"},
+        {{"--obj", "m.obj", "--cr2", "f.cr2", "--mtl", "f.mtl"}, "--cr2 and --mtl both give the colours: give one"},
+        {{"--obj", "m.obj", "--report=xml"}, "unknown report format xml (text or json)"},
         {{"--obj", "m.obj", "--out", "m.bmp", "--colour"}, "unknown option --colour"},
+        {{"--obj", "m.obj", "--out", "m.bmp", "-x"}, "unknown option -x"},
         {{"--obj", "m.obj", "m.bmp"}, "unexpected argument m.bmp"},
+        {{"m.obj", "n.obj", "-o", "m.bmp"}, "unexpected argument n.obj"},
         {{"--obj", "m.obj", "--out"}, "--out needs a value"},
+        {{"--obj", "m.obj", "-o"}, "-o needs a value"},
         {{"--obj", "", "--out", "m.bmp"}, "--obj needs a value"},
+        {{"--obj=", "--out", "m.bmp"}, "--obj needs a value"},
         {{"--obj", "m.obj", "--out", "m.bmp", "--invert", "--invert"}, "--invert given twice"},
         {{"--obj", "m.obj", "--obj", "n.obj", "--out", "m.bmp"}, "--obj given twice"},
+        {{"--obj", "m.obj", "-o", "a.bmp", "--out=b.bmp"}, "--out given twice"},
         {{"--obj", "m.obj", "--out", longname}, "the value of --out is longer than 4095 characters"},
     };
     for (const refusal& c : cases) {
@@ -101,18 +104,95 @@ TEST(BatchOptions, RefusesWhatCannotMakeASensibleRunWithReasonAndUsage)
     }
 }
 
-TEST(BatchOptions, SizeIsReadLikeTheSizeAnswer)
+// Sizes are whole numbers of pixels, written as such.
+TEST(BatchOptions, SizeIsAWholeNumber)
 {
     const struct {
         const char* text;
         int size;
     } cases[] = {
-        {"640", 640},  {"640.9", 640},  {"1e3", 1000}, {"  12.7", 12},  {"512 pixels", 512},
-        {"32768", 32768}, {"32768.5", 32768}, {"1", 1},   {"x", 0},       {"", 0},
-        {"0", 0},      {"0.9", 0},      {"-5", 0},     {"100000", 0},   {"32769", 0},
-        {"nan", 0},    {"inf", 0},
+        {"640", 640}, {"32768", 32768}, {"1", 1},    {"0640", 640}, {"640abc", 0}, {"1e2", 0},
+        {"0x40", 0},  {"12.9", 0},      {" 64", 0},  {"64 ", 0},    {"+64", 0},    {"-5", 0},
+        {"x", 0},     {"", 0},          {"0", 0},    {"32769", 0},  {"100000", 0}, {"nan", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(batchsize(c.text), c.size) << c.text;
+    result r = run({"--obj", "m.obj", "--out", "m.bmp", "--size", "640abc"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "uvpaint: bad size 640abc (a number of pixels from 1 to 32768)");
+}
+
+// Every form the usual rules allow gives the same options.
+TEST(BatchOptions, LongShortAndJoinedFormsAndTheLoneMesh)
+{
+    const std::vector<std::vector<std::string>> same = {
+        {"--obj", "m.obj", "--cr2", "f.cr2", "--out", "m.png", "--kind", "transparency", "--size", "64"},
+        {"--obj=m.obj", "--cr2=f.cr2", "--out=m.png", "--kind=transparency", "--size=64"},
+        {"-c", "f.cr2", "-o", "m.png", "-k", "transparency", "-s", "64", "m.obj"},
+        {"m.obj", "-cf.cr2", "-om.png", "-ktransparency", "-s64"},
+        {"-o", "m.png", "-s", "64", "-k", "transparency", "-c", "f.cr2", "--", "m.obj"},
+    };
+    for (const auto& args : same) {
+        std::vector<std::string> a = args;
+        a.insert(a.begin(), "uvpaint");
+        std::vector<char*> argv;
+        for (auto& x : a) argv.push_back(&x[0]);
+        batchoptions o;
+        char why[256] = "";
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        ASSERT_TRUE(parsebatch((int)argv.size(), argv.data(), &o, why, sizeof why)) << why;
+        EXPECT_STREQ(o.obj, "m.obj");
+        EXPECT_STREQ(o.cr2, "f.cr2");
+        EXPECT_STREQ(o.out, "m.png");
+        EXPECT_EQ(o.kind, MAP_TRANSPARENCY);
+        EXPECT_EQ(o.size, 64);
+        EXPECT_EQ(o.nwarnings, 0);
+    }
+    // After --, a name that begins with a dash is the mesh.
+    std::vector<std::string> a = {"uvpaint", "-o", "m.bmp", "--", "-odd.obj"};
+    std::vector<char*> argv;
+    for (auto& x : a) argv.push_back(&x[0]);
+    batchoptions o;
+    char why[256] = "";
+    ASSERT_TRUE(parsebatch((int)argv.size(), argv.data(), &o, why, sizeof why)) << why;
+    EXPECT_STREQ(o.obj, "-odd.obj");
+    EXPECT_EQ(o.kind, MAP_MESH);
+
+    for (const char* h : {"-h", "--help", "-V", "--version"}) {
+        result r = run({h});
+        EXPECT_EQ(r.status, 0) << h;
+        EXPECT_EQ(r.err, "") << h;
+    }
+}
+
+// An option that changes nothing in the run asked for is said to, once;
+// --quiet keeps it quiet.
+TEST(BatchOptions, OptionsWithoutEffectAreWarnedAbout)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {{"--out", "m.bmp", "--black-transparent"}, {"--black-transparent has no effect on a mesh map"}},
+        {{"--cr2", "f.cr2", "--out", "m.bmp", "--black-transparent"}, {"--black-transparent has no effect on a colored map"}},
+        {{"--cr2", "f.cr2", "--invert", "--separate"},
+         {"--separate has no effect when only names are checked (no --out)",
+          "--invert has no effect when only names are checked (no --out)"}},
+        {{"--cr2", "f.cr2", "--kind", "mesh", "--out", "m.bmp"}, {"--cr2 has no effect on a mesh map"}},
+        {{"--out", "m.bmp", "--alpha"}, {"--alpha has no effect on a map that is no .png"}},
+        {{"--out", "m.bmp", "--allow", "flipped"}, {"--allow has no effect without --report"}},
+        {{"--cr2", "f.cr2", "--out", "m.png", "--kind", "transparency", "--black-transparent", "--alpha"}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> a = c.args;
+        a.insert(a.begin(), {"uvpaint", "--obj", "m.obj"});
+        std::vector<char*> argv;
+        for (auto& x : a) argv.push_back(&x[0]);
+        batchoptions o;
+        char why[256] = "";
+        ASSERT_TRUE(parsebatch((int)argv.size(), argv.data(), &o, why, sizeof why)) << why;
+        std::vector<std::string> got(o.warning, o.warning + o.nwarnings);
+        EXPECT_EQ(got, c.warnings) << a.back();
+    }
 }
 
 // Options anywhere ask for the batch command; file names alone (a drop on
@@ -205,8 +285,37 @@ TEST_F(Batch, CheckOnlyWithEveryNamePairedExitsZero)
     dir.put("all.cr2", cr2);
     result r = run({"--obj", MESH, "--cr2", dir.at("all.cr2")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "uvpaint: every material name pairs\n");
     EXPECT_EQ(r.err, "");
+    result q = run({"--obj", MESH, "--cr2", dir.at("all.cr2"), "-q"});
+    EXPECT_EQ(q.status, 0);
+    EXPECT_EQ(q.out + q.err, "");
+}
+
+// Each map of a --separate run is said as it is written; a map whose
+// materials pair with none of the figure's is black, and said to be.
+TEST_F(Batch, WhatWasWrittenAndWhatPairedNotAreSaid)
+{
+    result r = run({"--obj", MESH, "--out", dir.at("t.bmp"), "--separate", "--size", "8"});
+    EXPECT_EQ(r.status, 0);
+    std::string want;
+    for (const char* m : {"skin", "Hair", "Eyes", "Shirt", "Belt", "Pants", "Shoes"}) want += dir.at("t_") + m + ".bmp\n";
+    EXPECT_EQ(r.out, want);
+    EXPECT_EQ(r.err, "Each file's name will be the name that you specified with the name of the material appended\n");
+    result quiet = run({"--obj", MESH, "--out", dir.at("u.bmp"), "--separate", "--size", "8", "-q"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+
+    dir.put("other.cr2", "material nothing\nKdColor 1 0 0 1\n");
+    result none = run({"--obj", MESH, "--cr2", dir.at("other.cr2"), "--out", dir.at("n.bmp"), "--size", "8", "-q"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "");
+    EXPECT_TRUE(readbmp(dir.at("n.bmp")).ok);
+    result said = run({"--obj", MESH, "--cr2", dir.at("other.cr2"), "--out", dir.at("n.bmp"), "--size", "8",
+                       "--overwrite"});
+    EXPECT_EQ(said.status, 1);
+    EXPECT_NE(said.err.find("uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black\n"),
+              std::string::npos) << said.err;
 }
 
 TEST_F(Batch, ExistingMapIsKeptWithoutOverwrite)
@@ -251,9 +360,14 @@ TEST_F(Batch, FailuresExitTwo)
     dir.put("flat.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");  // no texture coordinates
     dir.put("bad.obj", "v 0 0\n");
 
+    // Files that cannot be opened: one line each, with the system's reason.
     result missing = run({"--obj", dir.at("none.obj"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.err.find("I can't open this file"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.err, "uvpaint: " + dir.at("none.obj") + ": I can't open this file (No such file or directory)\n");
+    fs::create_directory(dir.at("folder.obj"));
+    result folder = run({"--obj", dir.at("folder.obj"), "--out", dir.at("m.bmp")});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_EQ(folder.err, "uvpaint: " + dir.at("folder.obj") + ": I can't open this file (Is a directory)\n");
 
     result bad = run({"--obj", dir.at("bad.obj"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(bad.status, 2);
@@ -270,11 +384,12 @@ TEST_F(Batch, FailuresExitTwo)
 
     result nofigure = run({"--obj", MESH, "--cr2", dir.at("none.cr2"), "--out", dir.at("m.bmp")});
     EXPECT_EQ(nofigure.status, 2);
-    EXPECT_EQ(nofigure.err, "I can't open this file: " + dir.at("none.cr2") + "\n");
+    EXPECT_EQ(nofigure.err, "uvpaint: " + dir.at("none.cr2") + ": I can't open this file (No such file or directory)\n");
 
     result unwritable = run({"--obj", MESH, "--out", dir.at("no/such/folder/m.bmp"), "--size", "16"});
     EXPECT_EQ(unwritable.status, 2);
-    EXPECT_EQ(unwritable.err.find("I have created"), std::string::npos);
+    EXPECT_EQ(unwritable.err,
+              "uvpaint: " + dir.at("no/such/folder/m.bmp") + ": I can't open this file (No such file or directory)\n");
     EXPECT_FALSE(fs::exists(dir.at("m.bmp")));
 }
 
@@ -309,7 +424,7 @@ TEST_F(Batch, MapsAreTheSameBytesAsAScriptedRunWithTheSameAnswers)
         {"colored", {"--cr2", FIGURE, "--size", "300"}, {"yes", "no", "CR2", "no", "type 300"}, {""}},
         {"mesh inverted", {"--invert", "--size", "257"}, {"no", "no", "yes", "type 257"}, {""}},
         {"transparency per material",
-         {"--cr2", FIGURE, "--kind", "transparency", "--separate", "--black-transparent", "--invert", "--size", "99.5"},
+         {"--cr2", FIGURE, "--kind", "transparency", "--separate", "--black-transparent", "--invert", "--size", "99"},
          {"cancel", "yes", "yes", "CR2", "yes", "type 99"},
          {"_skin", "_Hair", "_Eyes", "_Shirt", "_Belt", "_Pants", "_Shoes"}},
     };

@@ -33,11 +33,11 @@ cmp -s "$work/out" "$work/expected" || { cat "$work/out"; fail "check-only stand
 [ ! -s "$work/err" ] || { cat "$work/err"; fail "check-only standard error"; }
 
 # A refused option: reason and usage on standard error, status 2.
-"$bin" --obj "$samples/figure.obj" --out map.png > "$work/out" 2> "$work/err"
+"$bin" --obj "$samples/figure.obj" --out map.jpg > "$work/out" 2> "$work/err"
 status=$?
 [ $status = 2 ] || fail "refused option status $status"
 [ ! -s "$work/out" ] || fail "refused option wrote to standard output"
-head -n 1 "$work/err" | grep -qx "uvpaint: --out map.png: the map's name must end in .bmp" || fail "refusal reason"
+head -n 1 "$work/err" | grep -qx "uvpaint: --out map.jpg: the map's name must end in .bmp, .png or .svg" || fail "refusal reason"
 grep -q '^usage: uvpaint --obj' "$work/err" || fail "refusal without usage"
 
 [ "$("$bin" --version)" = "uvpaint $version" ] || fail "--version"
