@@ -1,0 +1,19 @@
+// The mesh map as an SVG picture: every face's outline in white on black,
+// one group (an Inkscape layer) per material, drawn where the bitmap draws it.
+#pragma once
+#include "mesh/mesh.h"
+#include "raster/sink.h"
+
+// Writes the outlines of the faces of material `material` (every face when
+// -1) as an n x n picture to out: a corner at n x u across and n x v down
+// (n - n x v with invert), faces in file order within their material's
+// group, groups in the mesh's order. A face with a non-finite texture
+// coordinate is left out and counted in *leftout (when not null). 1 when all
+// was written; 0 when out refused bytes, memory ran short, n < 1 or
+// material is not one of m's.
+int svgencode(const mesh* m, int n, int invert, int material, bytesink out, int* leftout = nullptr);
+
+// Test hook: when > 0, the most bytes a part of the faces may take (each
+// part holds a face at least), and the parts are formatted on every core
+// however few the faces; 0: parts of a few MB, on one thread for a small mesh.
+extern int svg_partbytes;
