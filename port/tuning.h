@@ -15,6 +15,9 @@ struct tuning {
     // When n > 0, step n of the next map write fails as a full disk would
     // (each write, then the close, then the replace); back to 0 afterwards.
     int writefailstep;
+    // > 0: the most bytes a part of an SVG map's faces may take, and the
+    // parts are formatted on every core however few the faces.
+    int svg_partbytes;
 };
 
 extern tuning knobs;
