@@ -424,3 +424,23 @@ void invertmap(image* J, int n)
         }
     });
 }
+
+void makealpha(const image* J, unsigned char* flags, int n, bool inverted)
+{
+    // A turned map's flags lie the other way up: put them the same way first.
+    const size_t w = (size_t)n;
+    if (inverted) onthreads(n < 1024 ? 1 : corecount(), [=](int k) {
+            const int nb = n < 1024 ? 1 : corecount(), pairs = n / 2;
+            for (int i = pairs * k / nb; i < pairs * (k + 1) / nb; i++)
+                std::swap_ranges(flags + (size_t)i * w, flags + (size_t)(i + 1) * w, flags + (size_t)(n - 1 - i) * w);
+        });
+    onthreads(n < 1024 ? 1 : corecount(), [=](int k) {
+        const int nb = n < 1024 ? 1 : corecount();
+        for (int y = (int)((long long)n * k / nb); y < (int)((long long)n * (k + 1) / nb); y++) {
+            const pal3* row = J->Row(y);
+            unsigned char* f = flags + (size_t)y * w;
+            for (int x = 0; x < n; x++)
+                f[x] = f[x] || row[x].blue || row[x].green || row[x].red ? 255 : 0;
+        }
+    });
+}

@@ -24,3 +24,8 @@ void addmargin(image* J, unsigned char* flags, int n, void* work);
 void addwhiteedges(image* J, const unsigned char* flags, int n, void* work);
 // Swaps row i with row n - 1 - i.
 void invertmap(image* J, int n);
+// Turns the flags of the finished n x n map J into its opacity, row by row
+// from the top: 255 where anything was painted (a flagged pixel, or one not
+// black: outlines, rims), 0 elsewhere. inverted: the map was turned after
+// its flags were made.
+void makealpha(const image* J, unsigned char* flags, int n, bool inverted);

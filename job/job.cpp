@@ -11,6 +11,7 @@
 #include "job/output.h"
 #include "job/paint.h"
 #include "job/state.h"
+#include "job/tiles.h"
 #include "port/bigmem.h"
 
 const char helptext[] =
@@ -64,9 +65,11 @@ void showfailure(window owner, const failure& why)
     else warn(owner, why.text, why.title);
 }
 
-// Map M: paint, finish, name and write. 1 when written.
-int makemap(TextureJob* T)
+// Paints map M (of tile T->tile) into J: cleared, painted, finished and
+// turned; false when its pixels cannot be had (warned).
+bool paintmap(TextureJob* T)
 {
+    if (!T->J.P && !setupmap(T)) return warn(nullptr, "out of memory", "");
     clearmap(T);
     if (T->colmap == MAP_MESH) {
         paintoutline(T);
@@ -81,8 +84,90 @@ int makemap(TextureJob* T)
         SetTitle(T->wn, STAGE_INVERT);
         invertmap(&T->J, T->n);
     }
+    return true;
+}
+
+// Map M: paint, finish, name and write. 1 when written. An SVG map needs no
+// bitmap, unless the existence question gives it another name.
+int makemap(TextureJob* T)
+{
+    bool painted = formatof(T) != FORMAT_SVG && paintmap(T);
     SetTitle(T->wn, STAGE_FINISHED);
+    if (!askexisting(T)) return 0;
+    const mapformat f = formatof(T);
+    if (f != FORMAT_SVG && !painted && !paintmap(T)) return 0;
+    if (f == FORMAT_PNG && T->opt.alpha) makealpha(&T->J, T->used, T->n, T->inv);
     return writemap(T);
+}
+
+// The tiles (bit k for tile 1001 + k) that hold faces of map M; faces beyond
+// the tiles are counted in *beyond.
+void tilesof(const TextureJob* T, unsigned char* tiles, int* beyond)
+{
+    std::memset(tiles, 0, NTILES);
+    *beyond = 0;
+    const mesh* m = T->OB;
+    for (int i = 0; i < m->nf; i++) {
+        const Face& f = m->fac[i];
+        tilespan s;
+        if (!onmap(T, f) || !facetiles(f, &s)) continue;
+        if (!intiles(s)) {
+            ++*beyond;
+            continue;
+        }
+        for (int v = s.v0; v <= s.v1; v++)
+            for (int u = s.u0; u <= s.u1; u++) tiles[v * TILEROW + u] = 1;
+    }
+}
+
+// Map M, or each of its tiles: 1 for each file written, noted when there
+// are several.
+int makemaps(TextureJob* T, unsigned char* tiles)
+{
+    if (!T->opt.tiles) {
+        const int wrote = makemap(T);
+        if (wrote && T->nmat > 1) Note(NOTE_WROTE, T->fn);
+        return wrote;
+    }
+    int beyond, written = 0;
+    tilesof(T, tiles, &beyond);
+    for (int k = 0; k < NTILES && !T->nospace; k++) {
+        if (!tiles[k]) continue;
+        T->tile = k;
+        T->tu = (float)(k % TILEROW);
+        T->tv = (float)(k / TILEROW);
+        const int wrote = makemap(T);
+        if (wrote) Note(NOTE_WROTE, T->fn);
+        written += wrote;
+    }
+    T->tile = -1;
+    T->tu = T->tv = 0;
+    return written;
+}
+
+// The faces that no map shows: beyond 0..1 without tiles (the batch command
+// says how many), beyond the tiles with them (said to everyone).
+void saybeyond(TextureJob* T, unsigned char* tiles)
+{
+    const mesh* m = T->OB;
+    char text[160];
+    if (!T->opt.tiles) {
+        int n = 0;
+        for (int i = 0; i < m->nf; i++) n += beyondunit(m->fac[i]);
+        std::snprintf(text, sizeof text, "%d", n);
+        if (n) Note(NOTE_BEYOND, text);
+        return;
+    }
+    const int nmat = T->nmat, M = T->M;
+    T->nmat = 1;  // every face
+    int beyond;
+    tilesof(T, tiles, &beyond);
+    T->nmat = nmat;
+    T->M = M;
+    if (!beyond) return;
+    std::snprintf(text, sizeof text, "%d %s beyond the UDIM tiles (u from 0 to 10, v from 0 to %d) and %s not painted",
+                  beyond, beyond == 1 ? "face lies" : "faces lie", VTILES, beyond == 1 ? "is" : "are");
+    warn(nullptr, text, "");
 }
 
 // Reads the mesh into T->OB; true when it passed its checks, false after
@@ -110,14 +195,17 @@ bool run(TextureJob* T, jobreport* rep)
     if (!hasext(T->file, ".obj")) warn(wn, T->file, "this is not an .OBJ file");
 
     proposeoutput(T->out, T->file);
-    int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterBMP, 1);
-    if (!chosen || std::strlen(T->out) < 5 || !hasext(T->out, ".bmp")) {
+    int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterMAP, 1);
+    const bool known = hasext(T->out, ".bmp") || hasext(T->out, ".png") || hasext(T->out, ".svg");
+    if (chosen && std::strlen(T->out) >= 5 && known) T->colmap = kindof(yesnocancel(Q_KIND));
+    // An .svg file holds outlines: a name that asks for one makes a check
+    // of any other map, as a name the run cannot write does.
+    if (!chosen || std::strlen(T->out) < 5 || !known || (hasext(T->out, ".svg") && T->colmap != MAP_MESH)) {
         warn(nullptr, T->out, "this is not a .bmp filename", MSG_NOTBMP);
         T->out[0] = 0;
         T->colmap = MAP_COLOURED;
         rep->checkonly = 1;
     } else {
-        T->colmap = kindof(yesnocancel(Q_KIND));
         T->sepm = (unsigned char)yesno(Q_SEPARATE);
         if (T->sepm)
             messagebox(nullptr, MSG_OTHER,
@@ -144,11 +232,14 @@ bool run(TextureJob* T, jobreport* rep)
         if (!T->n) return false;
     }
 
-    T->used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n);
-    if (!T->used) return tocleanup(nullptr, "out of memory", "");
+    // An SVG map needs no bitmap: its pixels are had only if the existence
+    // question turns it into another kind of file.
+    const bool bitmap = checkonly || formatof(T) != FORMAT_SVG;
+    if (bitmap && !(T->used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n)))
+        return tocleanup(nullptr, "out of memory", "");
     if (!readmesh(T)) return true;
 
-    if (!setupmap(T)) return tocleanup(nullptr, "out of memory", "");
+    if (bitmap && !setupmap(T)) return tocleanup(nullptr, "out of memory", "");
     if (!checkonly && T->colmap != MAP_MESH && !(T->work = std::malloc(finishworksize(T->n))))
         return tocleanup(nullptr, "out of memory", "");
     if (T->sepm && T->OB->nmat > 1) T->nmat = T->OB->nmat;
@@ -165,19 +256,30 @@ bool run(TextureJob* T, jobreport* rep)
         return true;
     }
     if (T->nmat > 1 && !nameparts(T)) return tocleanup(nullptr, "out of memory", "");
-    rep->maps = T->nmat;
+    unsigned char* tiles = T->opt.tiles ? (unsigned char*)std::malloc(NTILES) : nullptr;
+    if (T->opt.tiles && !tiles) return tocleanup(nullptr, "out of memory", "");
+    saybeyond(T, tiles);
+    rep->maps = 0;
     for (T->M = 0; T->M < T->nmat; T->M++) {
-        const int wrote = makemap(T);
-        rep->written += wrote;
-        if (wrote && T->nmat > 1) Note(NOTE_WROTE, T->fn);
+        if (T->opt.tiles) {  // each tile is a map of its own
+            int beyond;
+            tilesof(T, tiles, &beyond);
+            for (int k = 0; k < NTILES; k++) rep->maps += tiles[k];
+        } else {
+            rep->maps++;
+        }
+    }
+    for (T->M = 0; T->M < T->nmat; T->M++) {
+        rep->written += makemaps(T, tiles);
         // A full disk takes every later map too: said once, with what was made.
-        if (T->nospace && T->nmat > 1) {
+        if (T->nospace && rep->maps > 1) {
             char text[96];
-            std::snprintf(text, sizeof text, "the disk is full: %d of %d maps were written", rep->written, T->nmat);
+            std::snprintf(text, sizeof text, "the disk is full: %d of %d maps were written", rep->written, rep->maps);
             warn(nullptr, text, "", MSG_SPACE);
             break;
         }
     }
+    std::free(tiles);
     return true;
 }
 
@@ -204,9 +306,12 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->work = nullptr;
     T->parts = nullptr;
     T->nospace = false;
+    T->opt = joboptions();
+    T->tile = -1;
+    T->tu = T->tv = 0;
 }
 
-bool maketexmap(window wn, jobsession* S, jobreport* rep)
+bool maketexmap(window wn, jobsession* S, jobreport* rep, const joboptions* opts)
 {
     if (S->running) return false;  // one run at a time
     S->running = true;
@@ -215,6 +320,7 @@ bool maketexmap(window wn, jobsession* S, jobreport* rep)
     if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
         TextureJob T;
         startjob(&T, wn, S->file);
+        if (opts) T.opt = *opts;
         done = run(&T, &r);
         cleanup(&T);  // an early stop may hold the figure's materials
         r.cleanup = done;

@@ -18,10 +18,17 @@ struct jobreport {      // what a run came to, for the batch command line
     int paired;         // materials of the mesh that took a colour; -1 for a mesh map
 };
 
+// What a front end asks of a run beyond the answers to its questions; all
+// zero for a run of questions alone.
+struct joboptions {
+    bool alpha;         // PNG maps: unpainted pixels transparent
+    bool tiles;         // one map per UDIM tile that holds faces
+};
+
 // The help text the front ends show.
 extern const char helptext[];
 
 // Runs one job with wn as the main window. True when the run reached its
 // clean-up (the caller then closes the window), false when it stopped
-// early or when a run of S was already in progress.
-bool maketexmap(window wn, jobsession* S, jobreport* rep = nullptr);
+// early or when a run of S was already in progress. opts may be null.
+bool maketexmap(window wn, jobsession* S, jobreport* rep = nullptr, const joboptions* opts = nullptr);

@@ -3,13 +3,18 @@
 #include "job/output.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
 
+#include "job/svg.h"
+#include "job/tiles.h"
 #include "port/files.h"
 #include "raster/bmp.h"
+#include "raster/png.h"
 
 const char filterBMP[] = "BMP files\0*.BMP\0";
+const char filterMAP[] = "BMP files\0*.BMP\0PNG files\0*.PNG\0";
 
 void safename(char* dst, const char* name)
 {
@@ -86,22 +91,38 @@ int nameparts(TextureJob* T)
     return 1;
 }
 
+mapformat formatof(const TextureJob* T)
+{
+    if (hasext(T->out, ".png")) return FORMAT_PNG;
+    if (hasext(T->out, ".svg") && T->colmap == MAP_MESH) return FORMAT_SVG;
+    return FORMAT_BMP;
+}
+
 void mapfilename(TextureJob* T)
 {
     const mesh* m = T->OB;
     size_t len = std::strlen(T->out);
     std::memcpy(T->fn, T->out, len + 1);
-    if (T->nmat <= 1) return;
-    if (hasext(T->out, ".bmp")) len -= 4;
+    if (T->nmat <= 1 && T->tile < 0) return;
+    const char* ext = ".bmp";
+    for (const char* e : {".bmp", ".png", ".svg"})
+        if (hasext(T->out, e)) {
+            ext = e;
+            len -= 4;
+        }
     char name[32];
-    const char* part = T->parts ? T->parts[T->M] : name;
-    if (!T->parts) safename(name, m->mat[T->M].name);
-    std::snprintf(T->fn + len, sizeof T->fn - len, "_%s.bmp", part);
+    const char* part = "";
+    if (T->nmat > 1) {
+        part = T->parts ? T->parts[T->M] : name;
+        if (!T->parts) safename(name, m->mat[T->M].name);
+    }
+    char tile[16] = "";
+    if (T->tile >= 0) std::snprintf(tile, sizeof tile, ".%d", tilenumber(T->tile));
+    std::snprintf(T->fn + len, sizeof T->fn - len, "%s%s%s%s", T->nmat > 1 ? "_" : "", part, tile, ext);
 }
 
-int writemap(TextureJob* T)
+int askexisting(TextureJob* T)
 {
-    const window wn = T->wn;
     // Looked at, not opened: opening a named pipe to test it would wait for
     // a writer. A name refused for what cannot be told (a folder that may
     // not be searched, a loop of links) is no file that exists: the write
@@ -109,16 +130,43 @@ int writemap(TextureJob* T)
     char* there = nullptr;
     int kind = examinetarget(T->out, &there);
     std::free(there);
-    if (kind != TARGET_NONE && (kind != TARGET_REFUSED || exists(T->out))) {
-        if (!GetFileName(wn, Q_EXISTS, T->out, filterBMP, 1)) return 0;
-    }
+    if (kind == TARGET_NONE || (kind == TARGET_REFUSED && !exists(T->out))) return 1;
+    return GetFileName(T->wn, Q_EXISTS, T->out, filterMAP, 1);
+}
+
+namespace {
+// Where the map writers' bytes go: the map file being written.
+int tofile(void* ctx, const unsigned char* p, size_t n) { return outwrite((outfile*)ctx, p, n); }
+
+int writesvg(TextureJob* T, failure* why)
+{
+    outfile o;
+    if (!outopen(&o, T->fn, why)) return 0;
+    svgencode(T->OB, T->n, T->inv, T->nmat > 1 ? T->M : -1, bytesink{&o, tofile}, nullptr, T->tu, T->tv);
+    return outclose(&o, why);
+}
+}  // namespace
+
+int writemap(TextureJob* T)
+{
     mapfilename(T);
     failure why;
-    if (!bmpwrite(T->fn, T->J, &why)) {
+    int ok;
+    switch (formatof(T)) {
+    case FORMAT_PNG: {
+        const pngkind grey = T->colmap == MAP_TRANSPARENCY ? PNG_GREY : PNG_RGB;
+        ok = pngwrite(T->fn, T->J, grey, T->opt.alpha ? T->used : nullptr, &why);
+        break;
+    }
+    case FORMAT_SVG: ok = writesvg(T, &why); break;
+    default: ok = bmpwrite(T->fn, T->J, &why); break;
+    }
+    if (!ok) {
         T->nospace = diskfull(why.err);
         return warnfile(nullptr, why.text, why.title, why.file, why.err);
     }
-    if (T->nmat == 1) messagebox(wn, MSG_CREATED, T->fn, "I have created this texture map file", ICON_NONE);
+    if (T->nmat == 1 && T->tile < 0)
+        messagebox(T->wn, MSG_CREATED, T->fn, "I have created this texture map file", ICON_NONE);
     return 1;
 }
 

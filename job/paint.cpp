@@ -1,5 +1,6 @@
 // Painting a map on every core: the faces filled or outlined, band by band.
 #include "job/paint.h"
+#include "job/tiles.h"
 #include "port/threads.h"
 #include "port/tuning.h"
 
@@ -20,6 +21,18 @@ long long pixelof(float u, int n)
     if (!(p > -1073741824.0)) return p != p ? 0 : -1073741824LL;
     if (p > 1073741824.0) return 1073741824LL;
     return (long long)p;
+}
+
+// The texture point t as the map of T's tile sees it: t itself for tile
+// 1001 (so its maps stay exactly as without tiles), else moved into *room.
+// Null stays null. Whole tile numbers are taken off u and v in [k, k + 1]
+// exactly.
+const xy* shift(const xy* t, const TextureJob* T, xy* room)
+{
+    if (!t || (T->tu == 0 && T->tv == 0)) return t;
+    room->x = t->x - T->tu;
+    room->y = t->y - T->tv;
+    return room;
 }
 
 // Reports the share of faces done, once per whole percent.
@@ -74,7 +87,7 @@ void findrows(const TextureJob* T, const mesh* m, int block, rowrange* r)
         for (int k = 0; k < f.n; k++) {
             const xy* t = f.q[k].t;
             if (!t) continue;
-            const float y = t->y;
+            const float y = t->y - T->tv;
             lo = y < lo ? y : lo;
             hi = y > hi ? y : hi;
             sum += y;
@@ -167,7 +180,11 @@ void clearmap(TextureJob* T)
 
 bool onmap(const TextureJob* T, const Face& f)
 {
-    return f.q && (T->nmat < 2 || f.mat == T->M);
+    if (!f.q || (T->nmat >= 2 && f.mat != T->M)) return false;
+    if (T->tile < 0) return true;
+    tilespan s;
+    const int u = T->tile % TILEROW, v = T->tile / TILEROW;
+    return facetiles(f, &s) && intiles(s) && s.u0 <= u && u <= s.u1 && s.v0 <= v && v <= s.v1;
 }
 
 void paintfilled(TextureJob* T)
@@ -175,6 +192,7 @@ void paintfilled(TextureJob* T)
     const window wn = T->wn;
     const mesh* m = T->OB;
     unsigned char* const flags = T->used;
+    const bool shifted = T->tu != 0 || T->tv != 0;
     SetTitle(wn, STAGE_PAINT);
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
     // A triangle paints rows ceil(top corner) to floor(bottom corner).
@@ -184,7 +202,14 @@ void paintfilled(TextureJob* T)
             const Face& f = m->fac[i];
             if (!onmap(T, f)) continue;
             pal3 col = m->mat[f.mat].col;
-            for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, flags, from, to);
+            if (!shifted) {
+                for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, flags, from, to);
+                continue;
+            }
+            xy a, b, c;  // the corners within the map's tile
+            for (int k = 2; k < f.n; k++)
+                T->J.filltriangle(shift(f.q[0].t, T, &a), shift(f.q[k - 1].t, T, &b), shift(f.q[k].t, T, &c), col, flags,
+                                  from, to);
         }
     });
     Progress(wn, 100);
@@ -203,8 +228,9 @@ void paintoutline(TextureJob* T)
             const Face& f = m->fac[i];
             if (!onmap(T, f)) continue;
             for (int k = 0; k < f.n; k++) {
-                const xy* u = f.q[k == 0 ? f.n - 1 : k - 1].t;
-                const xy* v = f.q[k].t;
+                xy a, b;
+                const xy* u = shift(f.q[k == 0 ? f.n - 1 : k - 1].t, T, &a);
+                const xy* v = shift(f.q[k].t, T, &b);
                 if (u && v) drawedge(&T->J, T->n, *u, *v, T->white, from, to);
             }
         }

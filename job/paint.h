@@ -7,7 +7,8 @@
 bool setupmap(TextureJob* T);
 // Every pixel of J black and every flag of T->used 0.
 void clearmap(TextureJob* T);
-// True when face f belongs on map M (all faces when there is one map).
+// True when face f belongs on map M (all faces when there is one map) and,
+// with tiles, touches the map's tile.
 bool onmap(const TextureJob* T, const Face& f);
 // Fills the faces of map M of T->OB, each as a fan of triangles round its
 // first corner, in its material's colour; flags what it paints. The bands

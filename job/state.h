@@ -2,6 +2,7 @@
 // map and the run's working objects, passed down to every stage.
 #pragma once
 #include "job/cr2.h"
+#include "job/job.h"
 #include "mesh/mesh.h"
 #include "port/prompts.h"
 #include "raster/image.h"
@@ -13,11 +14,17 @@ enum mapkind {          // the three maps, as the kind question offers them
     MAP_CHECK,          // the UV check as a picture
 };
 
+enum mapformat {        // the file a map goes to, by the output name's ending
+    FORMAT_BMP,         // .bmp, and any name that ends otherwise
+    FORMAT_PNG,         // .png
+    FORMAT_SVG,         // .svg: the mesh map's outlines
+};
+
 // A map's part of a per-material file name: a 31-character material name,
 // "_" and up to 5 digits when it repeats an earlier map's, and the NUL.
 enum { PARTSIZE = 31 + 6 + 1 };
-// out + "_" + that part + ".bmp"
-enum { FNSIZE = PATHSIZE + 1 + PARTSIZE - 1 + 4 };
+// out + "_" + that part + "." + a tile's number + ".bmp"
+enum { FNSIZE = PATHSIZE + 1 + PARTSIZE - 1 + 5 + 4 };
 
 struct TextureJob {
     window wn;             // the main window: owner of dialogs, shows the stage
@@ -42,6 +49,9 @@ struct TextureJob {
     void* work;            // scratch of margin and white edges (filled maps), or null
     char (*parts)[PARTSIZE];  // with several maps: each map's part of its file name, or null
     bool nospace;          // a map was not written for lack of space: the maps stop
+    joboptions opt;        // what the front end asks beyond the answers
+    int tile;              // the UDIM tile of the map being made (0 for 1001), -1 without tiles
+    float tu, tv;          // its corner in texture space: painted at u - tu, v - tv
 };
 
 // Start values of a run with main window wn and mesh file: nmat 1, no

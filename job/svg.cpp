@@ -78,13 +78,14 @@ struct layout {
     int total;         // entries of order
     double n;          // map side
     bool flip;         // v = 0 at the bottom
+    float du, dv;      // the corner of the map's tile, taken off every point
 };
 
 char* putpoint(char* d, const layout& L, const xy& t)
 {
-    d = putnum(d, hundredths(t.x, L.n, false));
+    d = putnum(d, hundredths(t.x - L.du, L.n, false));
     *d++ = ',';
-    return putnum(d, hundredths(t.y, L.n, L.flip));
+    return putnum(d, hundredths(t.y - L.dv, L.n, L.flip));
 }
 
 // A face with every texture corner is a closed polygon, one of a single
@@ -327,11 +328,11 @@ int sortfaces(const mesh* m, int material, int** order)
 
 }  // namespace
 
-int svgencode(const mesh* m, int n, int invert, int material, bytesink out, int* leftout)
+int svgencode(const mesh* m, int n, int invert, int material, bytesink out, int* leftout, float du, float dv)
 {
     if (leftout) *leftout = 0;
     if (n < 1 || material >= m->nmat) return 0;
-    layout L = {m, nullptr, 0, (double)n, invert != 0};
+    layout L = {m, nullptr, 0, (double)n, invert != 0, du, dv};
     int* order = nullptr;
     L.total = sortfaces(m, material, &order);
     if (L.total < 0) return 0;

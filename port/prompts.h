@@ -48,6 +48,7 @@ enum note {             // what a run did, for front ends that report it (no box
     NOTE_WROTE,         // a map of a run of several was written: its file
     NOTE_ALLPAIRED,     // every material name paired
     NOTE_NONEPAIRED,    // no material of the mesh paired: its maps are black
+    NOTE_BEYOND,        // so many faces reach beyond texture space 0..1 (no tiles asked)
 };
 
 enum stage {            // the progress titles, in the order a run shows them

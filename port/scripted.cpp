@@ -118,7 +118,7 @@ void progress(window, int percent) { current->progress = percent; }
 // What the run did, noted in the transcript as "note: ...".
 void noted(note id, const char* text)
 {
-    static const char* const names[] = {"wrote", "all paired", "none paired"};
+    static const char* const names[] = {"wrote", "all paired", "none paired", "beyond"};
     show(std::string("note: ") + names[id] + (*text ? std::string(" ") + text : ""));
 }
 

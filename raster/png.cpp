@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "port/files.h"
 #include "port/threads.h"
 
 #if defined(__SSE2__)
@@ -392,4 +393,25 @@ int pngencode(const image& I, pngkind kind, const unsigned char* alpha, int thre
     std::free(block);
     endstreams(e);
     return ok ? 1 : 0;
+}
+
+namespace {
+int tofile(void* ctx, const unsigned char* p, size_t n) { return outwrite((outfile*)ctx, p, n); }
+}  // namespace
+
+int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why)
+{
+    // A positive size without pixels (refused or failed allocation) has no
+    // picture to give.
+    if (!I.P) return fail(why, "I can't write this file", f, f);
+    outfile o;
+    if (!outopen(&o, f, why)) return 0;
+    if (!pngencode(I, kind, alpha, corecount(), bytesink{&o, tofile}) && !o.failed) {
+        // The encoder ran out of memory: the half-written file goes, and the
+        // file of that name stays as it was.
+        o.failed = true;
+        outclose(&o, nullptr);
+        return fail(why, "out of memory", "");
+    }
+    return outclose(&o, why);
 }

@@ -1,6 +1,7 @@
 // Encoding an image as .PNG bytes, compressed on several threads and
 // streamed to a sink.
 #pragma once
+#include "port/failure.h"
 #include "raster/image.h"
 #include "raster/sink.h"
 
@@ -16,3 +17,8 @@ enum pngkind { PNG_RGB, PNG_GREY };   // 8-bit RGB, or 8-bit grey (the maps of g
 // out.put is called from the compressing threads, one call at a time, with
 // the bytes in file order.
 int pngencode(const image& I, pngkind kind, const unsigned char* alpha, int threads, bytesink out);
+
+// Writes I to the file f as PNG (as pngencode, on every core), replacing
+// it only once the new file is complete. 1 on success; 0 with the reason in
+// *why when it cannot be opened or written.
+int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why);

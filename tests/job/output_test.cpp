@@ -57,14 +57,21 @@ TEST(Output, MaterialNamesAreMadeSafeForFileNames)
 
 TEST(Output, MapFileNames)
 {
-    struct { const char* out; int nmat; const char* name; const char* fn; } rows[] = {
-        {"/m/tex.bmp", 1, "skin", "/m/tex.bmp"},
-        {"/m/tex.bmp", 2, "Skin", "/m/tex_Skin.bmp"},
-        {"/m/TEX.BMP", 3, "skin", "/m/TEX_skin.bmp"},
-        {"/m/tex.png", 2, "skin", "/m/tex.png_skin.bmp"},  // no .bmp: nothing is cut
-        {"ab", 2, "skin", "ab_skin.bmp"},
-        {"/m/tex.bmp", 2, "../up", "/m/tex_.._up.bmp"},
-        {"/m/tex.bmp", 2, "..", "/m/tex__.bmp"},
+    // tile: -1 without tiles, else k for tile 1001 + k
+    struct { const char* out; int nmat; const char* name; int tile; const char* fn; } rows[] = {
+        {"/m/tex.bmp", 1, "skin", -1, "/m/tex.bmp"},
+        {"/m/tex.bmp", 2, "Skin", -1, "/m/tex_Skin.bmp"},
+        {"/m/TEX.BMP", 3, "skin", -1, "/m/TEX_skin.bmp"},
+        {"/m/tex.png", 2, "skin", -1, "/m/tex_skin.png"},
+        {"/m/tex.SVG", 2, "skin", -1, "/m/tex_skin.svg"},
+        {"/m/tex.jpg", 2, "skin", -1, "/m/tex.jpg_skin.bmp"},  // no ending of ours: nothing is cut
+        {"ab", 2, "skin", -1, "ab_skin.bmp"},
+        {"/m/tex.bmp", 2, "../up", -1, "/m/tex_.._up.bmp"},
+        {"/m/tex.bmp", 2, "..", -1, "/m/tex__.bmp"},
+        {"/m/tex.png", 1, "skin", 0, "/m/tex.1001.png"},
+        {"/m/tex.png", 1, "skin", 12, "/m/tex.1013.png"},
+        {"/m/tex.bmp", 2, "skin", 1, "/m/tex_skin.1002.bmp"},
+        {"tex", 1, "skin", 0, "tex.1001.bmp"},
     };
     for (auto& r : rows) {
         Mat mats[4] = {};
@@ -72,6 +79,7 @@ TEST(Output, MapFileNames)
         auto f = std::make_unique<mapsof>(mats, 4, r.out);
         f->T.nmat = r.nmat;
         f->T.M = 1;
+        f->T.tile = r.tile;
         mapfilename(&f->T);
         EXPECT_STREQ(f->T.fn, r.fn) << r.out << " " << r.name;
     }

@@ -81,7 +81,7 @@ struct runs : ::testing::Test {
     }
     std::string outdialog(const std::string& proposed, const std::string& choice)
     {
-        return "save: " + Q(Q_OUTPUT) + " [BMP files|*.BMP] proposing " + proposed + " -> " + choice;
+        return "save: " + Q(Q_OUTPUT) + " [BMP files|*.BMP|PNG files|*.PNG] proposing " + proposed + " -> " + choice;
     }
     std::string cr2dialog(const std::string& choice)
     {
@@ -332,7 +332,7 @@ TEST_F(runs, TooManyMaterialsBadMeshesAndMissingTextureCoordinatesEndInTheCleanU
 TEST_F(runs, ExistingOutputFileIsAskedAboutOnce)
 {
     const std::string question =
-        "save: this file exists: choose new name or let me overwrite it [BMP files|*.BMP] proposing " + D + "/x.bmp -> ";
+        "save: " + Q(Q_EXISTS) + " [BMP files|*.BMP|PNG files|*.PNG] proposing " + D + "/x.bmp -> ";
     lines mesh = {"file " + obj, "file " + D + "/x.bmp", "no", "no", "no", "type 8"};
 
     dir.put("x.bmp", "old");

@@ -45,7 +45,7 @@ struct picture {
     bytes alpha;
     picture(int X, int Y, bool grey, bool noise = false) : alpha((size_t)X * Y)
     {
-        I.reset(X, Y, 24, -1);
+        I.reset(X, Y);
         for (int y = 0; y < Y; y++)
             for (int x = 0; x < X; x++) {
                 I.Row(y)[x] = colourat(x, y, X, Y, grey, noise);
@@ -153,7 +153,7 @@ TEST(Png, RefusingSinkStopsTheEncoder)
     // An image without pixels writes nothing.
     refuser none{0};
     image empty, failed;
-    EXPECT_EQ(failed.reset(MAXSIDE + 1, 4, 24, -1), nullptr);
+    EXPECT_EQ(failed.reset(MAXSIDE + 1, 4), nullptr);
     EXPECT_EQ(pngencode(empty, PNG_RGB, nullptr, 2, bytesink{&none, refuse}), 0);
     EXPECT_EQ(pngencode(failed, PNG_GREY, nullptr, 2, bytesink{&none, refuse}), 0);
     EXPECT_EQ(none.refusals, 0);
@@ -163,7 +163,7 @@ TEST(Png, FlatColoursAndOutlinesTakeFarLessThanTheBmp)
 {
     // Discs of a few colours with white rims on black, as a coloured map.
     image I;
-    I.reset(1024, 1024, 24, -1);
+    I.reset(1024, 1024);
     const pal3 cols[3] = {pal3(200, 150, 120), pal3(40, 140, 80), pal3(60, 120, 220)};
     for (int y = 0; y < 1024; y++)
         for (int x = 0; x < 1024; x++) {
