@@ -175,13 +175,21 @@ void upbgr(const unsigned char* c, const unsigned char* p, unsigned char* o, int
     }
 }
 
+// Whether picture row y is the one above it again, alpha and all: most rows
+// of a map of flat colours are.
+bool samerow(const encoder& e, int y)
+{
+    const unsigned char* c = e.P + (size_t)(e.Y - 1 - y) * e.LL;
+    const size_t n = (size_t)e.X;
+    return y > 0 && std::memcmp(c, c + e.LL, 3 * n) == 0 &&
+           (!e.alpha || std::memcmp(e.alpha + y * n, e.alpha + (y - 1) * n, n) == 0);
+}
+
 // Picture row y, filtered Up into row (the top one against zeros, which is
 // what a decoder takes for the row above it); returns adler with the row's
 // bytes added. Up on every row: on coloured maps as small as a filter chosen
 // row by row, smaller than Sub; choosing would make the encoding four
 // times slower.
-// A row that is the one above it again, all zeros after its filter byte,
-// costs next to nothing: most rows of a map of flat colours are.
 uLong filterrow(const encoder& e, int y, unsigned char* row, uLong adler)
 {
     const unsigned char* c = e.P + (size_t)(e.Y - 1 - y) * e.LL;
@@ -191,10 +199,6 @@ uLong filterrow(const encoder& e, int y, unsigned char* row, uLong adler)
     const int n = e.X;
     row[0] = 2;
     unsigned char* o = row + 1;
-    if (y > 0 && std::memcmp(c, p, 3 * (size_t)n) == 0 && (!a || std::memcmp(a, pa, (size_t)n) == 0)) {
-        std::memset(o, 0, e.rowlen - 1);
-        return adlerzeros(adlerof(adler, row, 1), e.rowlen - 1);
-    }
     // Alpha 0 stays 0, anything else is 255: -(a != 0) as a byte.
     if (e.kind == PNG_GREY) {
         // Grey from the green byte; the maps of greys have all three equal.
@@ -219,6 +223,68 @@ uLong filterrow(const encoder& e, int y, unsigned char* row, uLong adler)
     return adlerof(adler, row, e.rowlen);
 }
 
+// Bits of a deflate stream, first bit lowest.
+struct bitout {
+    unsigned char* o;
+    uint64_t acc;
+    int n;
+    void put(uint32_t v, int len)
+    {
+        acc |= (uint64_t)v << n;
+        for (n += len; n >= 8; n -= 8, acc >>= 8) *o++ = (unsigned char)acc;
+    }
+    // A Huffman code of up to 8 bits, which goes out first bit highest.
+    void code(uint32_t c, int len)
+    {
+        const uint32_t r = (uint32_t)(((c * 0x0202020202ull) & 0x010884422010ull) % 1023);
+        put(r >> (8 - len), len);
+    }
+};
+
+// A copy of len bytes (3 to 258) from the byte before, in fixed codes.
+void copylast(bitout& w, int len)
+{
+    static const short base[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27,
+                                   31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    int i = 28;
+    while (base[i] > len) i--;
+    if (i < 23) w.code(i + 1, 7);  // length symbols 257 to 279
+    else w.code(0xc0 + i - 23, 8);  // 280 to 285
+    w.put(len - base[i], i < 8 || i == 28 ? 0 : (i - 4) / 4);
+    w.code(0, 5);  // distance 1
+}
+
+// n rows of the filter byte Up and len - 1 zeros (rows equal to the ones
+// above them), as one deflate block of fixed codes at o: per row a literal
+// 2, a literal 0 and copies of the byte before, a fraction of a bit a byte
+// and nothing for deflate to search. The block ends on a byte boundary,
+// the stream's last or followed by the empty stored block of a full flush.
+// Null when it would pass end.
+unsigned char* zerorows(unsigned char* o, const unsigned char* end, int n, size_t len, bool last)
+{
+    const size_t rowbits = 16 + 18 * ((len - 2) / 258 + 1) + 16;
+    if ((size_t)(end - o) < (20 + (size_t)n * rowbits) / 8 + 6) return nullptr;
+    bitout w{o, 0, 0};
+    w.put(last ? 3 : 2, 3);  // final or not, fixed codes
+    for (int i = 0; i < n; i++) {
+        w.code(0x30 + 2, 8);
+        w.code(0x30, 8);
+        size_t m = len - 2;
+        for (; m >= 258; m -= 258) copylast(w, 258);
+        if (m >= 3) copylast(w, (int)m);
+        for (; m && m < 3; m--) w.code(0x30, 8);
+    }
+    w.code(0, 7);  // end of block
+    if (!last) w.put(0, 3);
+    if (w.n) w.put(0, 8 - w.n);
+    if (!last) {
+        static const unsigned char open[4] = {0, 0, 0xff, 0xff};
+        std::memcpy(w.o, open, 4);
+        w.o += 4;
+    }
+    return w.o;
+}
+
 // Filters and deflates band b with thread k's stream into s. False only
 // when deflate failed, which its bound should rule out.
 bool makeband(encoder& e, int k, int b, piece& s)
@@ -235,22 +301,54 @@ bool makeband(encoder& e, int k, int b, piece& s)
         d[1] = (unsigned char)(31 - (d[0] << 8) % 31);
         head = 2;
     }
-    z.next_out = d + head;
-    z.avail_out = (uInt)(e.slotcap - 8 - head - 8);
+    unsigned char* o = d + head;
+    unsigned char* const end = s.buf + e.slotcap - 8;  // Adler-32 and CRC after
+    // Runs deflate on n bytes at in, its output going on at o.
+    auto run = [&](const unsigned char* in, size_t n, int flush) {
+        z.next_in = (Bytef*)in;
+        z.avail_in = (uInt)n;
+        z.next_out = o;
+        z.avail_out = (uInt)(end - o);
+        const int r = deflate(&z, flush);
+        o = z.next_out;
+        return r == (flush == Z_FINISH ? Z_STREAM_END : Z_OK) && !z.avail_in && z.avail_out;
+    };
     const int y0 = b * e.bandrows, y1 = y0 + e.bandrows < e.Y ? y0 + e.bandrows : e.Y;
-    // Pieces but the last end byte-aligned on an empty stored block that
-    // leaves the stream open, so that the next piece carries straight on.
-    const int last = b + 1 < e.nbands ? Z_FULL_FLUSH : Z_FINISH;
+    const bool last = b + 1 == e.nbands;
+    // Rows equal to the ones above them, where they are long enough for a
+    // block of their own to pay, go round deflate: a full flush ends its
+    // output on a byte boundary with nothing left to refer back to, their
+    // block follows, and deflate carries on after it.
+    const bool skip = e.rowlen >= 256;
+    static const unsigned char up = 2;
+    int same = 0;      // such rows waiting
+    bool fed = false;  // deflate has rows since its start
     uLong adler = adler32(0, nullptr, 0);
     for (int y = y0; y < y1; y++) {
+        if (skip && samerow(e, y)) {
+            adler = adlerzeros(adlerof(adler, &up, 1), e.rowlen - 1);
+            same++;
+            continue;
+        }
+        if (same) {
+            if (fed && !run(nullptr, 0, Z_FULL_FLUSH)) return false;
+            if (!(o = zerorows(o, end, same, e.rowlen, false))) return false;
+            same = 0;
+            fed = false;
+        }
         adler = filterrow(e, y, row, adler);
-        z.next_in = row;
-        z.avail_in = (uInt)e.rowlen;
-        const int flush = y + 1 < y1 ? Z_NO_FLUSH : last;
-        const int r = deflate(&z, flush);
-        if (r != (flush == Z_FINISH ? Z_STREAM_END : Z_OK) || z.avail_in || !z.avail_out) return false;
+        if (!run(row, e.rowlen, Z_NO_FLUSH)) return false;
+        fed = true;
     }
-    s.len = head + z.total_out;
+    // Pieces but the last end byte-aligned on an empty stored block that
+    // leaves the stream open, so that the next piece carries straight on.
+    if (same) {
+        if (fed && !run(nullptr, 0, Z_FULL_FLUSH)) return false;
+        if (!(o = zerorows(o, end, same, e.rowlen, last))) return false;
+    } else if (!run(nullptr, 0, last ? Z_FINISH : Z_FULL_FLUSH)) {
+        return false;
+    }
+    s.len = (size_t)(o - d);
     s.crc = crc32(0, s.buf + 4, (uInt)(4 + s.len));
     s.adler = adler;
     s.raw = (size_t)(y1 - y0) * e.rowlen;
