@@ -2,6 +2,7 @@
 // and the mesh, the checks, and the loop that paints and writes each map.
 #include "job/job.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,8 +101,9 @@ int makemap(TextureJob* T)
     return writemap(T);
 }
 
-// The tiles (bit k for tile 1001 + k) that hold faces of map M; faces beyond
-// the tiles are counted in *beyond.
+// The tiles (bit k for tile 1001 + k) that hold faces of map M; faces that
+// reach beyond the tiles are counted in *beyond (their parts within are
+// painted).
 void tilesof(const TextureJob* T, unsigned char* tiles, int* beyond)
 {
     std::memset(tiles, 0, NTILES);
@@ -111,12 +113,9 @@ void tilesof(const TextureJob* T, unsigned char* tiles, int* beyond)
         const Face& f = m->fac[i];
         tilespan s;
         if (!onmap(T, f) || !facetiles(f, &s)) continue;
-        if (!intiles(s)) {
-            ++*beyond;
-            continue;
-        }
-        for (int v = s.v0; v <= s.v1; v++)
-            for (int u = s.u0; u <= s.u1; u++) tiles[v * TILEROW + u] = 1;
+        *beyond += !intiles(s);
+        for (int v = std::max(s.v0, 0); v <= std::min(s.v1, VTILES - 1); v++)
+            for (int u = std::max(s.u0, 0); u <= std::min(s.u1, TILEROW - 1); u++) tiles[v * TILEROW + u] = 1;
     }
 }
 
@@ -165,8 +164,8 @@ void saybeyond(TextureJob* T, unsigned char* tiles)
     T->nmat = nmat;
     T->M = M;
     if (!beyond) return;
-    std::snprintf(text, sizeof text, "%d %s beyond the UDIM tiles (u from 0 to 10, v from 0 to %d) and %s not painted",
-                  beyond, beyond == 1 ? "face lies" : "faces lie", VTILES, beyond == 1 ? "is" : "are");
+    std::snprintf(text, sizeof text, "%d %s beyond the UDIM tiles (u from 0 to 10, v from 0 to %d): no map shows what lies "
+                  "beyond", beyond, beyond == 1 ? "face reaches" : "faces reach", VTILES);
     warn(nullptr, text, "");
 }
 

@@ -184,7 +184,7 @@ bool onmap(const TextureJob* T, const Face& f)
     if (T->tile < 0) return true;
     tilespan s;
     const int u = T->tile % TILEROW, v = T->tile / TILEROW;
-    return facetiles(f, &s) && intiles(s) && s.u0 <= u && u <= s.u1 && s.v0 <= v && v <= s.v1;
+    return facetiles(f, &s) && s.u0 <= u && u <= s.u1 && s.v0 <= v && v <= s.v1;
 }
 
 void paintfilled(TextureJob* T)

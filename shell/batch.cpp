@@ -363,6 +363,9 @@ void batchnote(note id, const char* text)
     else if (id == NOTE_ALLPAIRED && !R.o->out) printline(R.out, "uvpaint: every material name pairs");
     else if (id == NOTE_NONEPAIRED)
         printline(R.err, "uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black");
+    else if (id == NOTE_BEYOND && R.o->out)
+        printline(R.err, "uvpaint: %s %s beyond texture space 0..1, which the map does not show; --tiles paints "
+                  "them as UDIM tiles", text, std::strcmp(text, "1") ? "faces reach" : "face reaches");
 }
 
 int batchyesno(question q, const char* text)
@@ -472,7 +475,10 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     setprompts(&batchops);
     jobreport rep = {};
     jobsession S = {};
-    bool done = maketexmap(nullptr, &S, &rep);
+    joboptions opts = {};
+    opts.alpha = o.alpha;
+    opts.tiles = o.tiles;
+    bool done = maketexmap(nullptr, &S, &rep, &opts);
     setprompts(before);
     clearline();
     std::fflush(out);
