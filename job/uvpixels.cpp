@@ -52,12 +52,14 @@ inline int firstcentre(double v, int lo, int hi)
     return t + (t < v);
 }
 
-// An edge as rows cross it: x = x0 + dx * (row centre - y0) / dy, from its
-// upper end (x0, y0). Two faces sharing an edge get the very same numbers;
-// and where corners lie on a binary grid, as in the tests, the crossing is
-// exact, so a centre on the edge is found to be on it.
+// An edge as rows cross it, from its upper end (x0, y0): two faces sharing
+// an edge get the very same numbers, so each centre on it goes to one of
+// them. The crossing is taken by the slope, a multiply; where that lands
+// within a hair of a centre, by the quotient, exact when the corners lie on
+// a binary grid (as in the tests), so that a centre on the edge is found on
+// it.
 struct edge {
-    double x0, y0, dx, dy;
+    double x0, y0, dx, dy, slope, hair;
     edge(const pt& p, const pt& q)
     {
         const pt& u = q.y < p.y ? q : p;
@@ -66,8 +68,19 @@ struct edge {
         y0 = u.y;
         dx = w.x - u.x;
         dy = w.y - u.y;
+        slope = dx / dy;
+        hair = 1e-9 * (1 + std::fabs(dx) + std::fabs(x0));  // far above the slope's rounding
     }
-    double at(double yc) const { return x0 + dx * (yc - y0) / dy; }
+    double at(double yc) const
+    {
+        const double x = x0 + slope * (yc - y0);
+        const double t = x - 0.5;
+        if (std::fabs(t) < 0x1p52) {
+            const double r = std::fabs(t - (double)(long long)t);
+            if (r > hair && r < 1 - hair) return x;
+        }
+        return x0 + dx * (yc - y0) / dy;
+    }
 };
 
 // Calls span(y, i0, i1) for each row y in from..to of triangle a, b, c on an

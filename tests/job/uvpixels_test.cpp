@@ -204,6 +204,29 @@ TEST_F(UVPixels, CountsAgreeWithASlowCountAtEveryCentre)
     }
 }
 
+// Edges where a centre lies on the edge but the slope alone would place the
+// crossing a hair past it: the face on each side, in materials of their
+// own, must keep to the rule.
+TEST_F(UVPixels, CentresOnAnEdgeGoByTheRuleWhereTheSlopeRounds)
+{
+    const double edges[][4] = {{1, 13, 19, 27}, {4, 1.5, 37, 31.5}, {35, 3, 1, 17}, {0, 18, 35, 33}};
+    for (const auto& e : edges) {
+        objbuilder b;
+        const double mid = (e[1] + e[3]) / 2;
+        b.material("left");
+        b.tri(e[0] / 32, e[1] / 32, e[2] / 32, e[3] / 32, 0, mid / 32);
+        b.material("right");
+        b.tri(e[0] / 32, e[1] / 32, 40.0 / 32, mid / 32, e[2] / 32, e[3] / 32);
+        ASSERT_NO_FATAL_FAILURE(read(b.text));
+        freeuvreport(&r);
+        ASSERT_EQ(uvcheck(&m, 32, &r), 1);
+        const slowcheck slow(m, 32);
+        EXPECT_EQ(r.mats[0].covered, slow.mats[0].covered) << e[0] << " " << e[1];
+        EXPECT_EQ(r.mats[1].covered, slow.mats[1].covered) << e[0] << " " << e[1];
+        EXPECT_EQ(r.all.overlap, 0);
+    }
+}
+
 namespace {
 
 // Everything uvcheck gives, as text to compare.
