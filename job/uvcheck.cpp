@@ -312,7 +312,7 @@ int uvcheck(const mesh* m, int n, uvreport* r)
             r->kinds[i] = f.kinds;
             const float d = (float)f.density;
             w.density[i] = d < INFINITY ? d : 0;  // too great for a float: left out
-            w.tiles[i] = f.tiles;
+            w.tiles[i] = f.why == UVD_NONE ? f.tiles : NOTILE;  // no pixels: no tiles
         }
     });
     if (r->nislands >= 0) w.stamp = take<int>((size_t)r->nislands);

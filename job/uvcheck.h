@@ -56,7 +56,7 @@ struct uvblock {        // the whole mesh on one map, or a material's faces on a
     int faces;
     long long triangles;   // k - 2 for a face of k >= 3 corners
     int islands;           // islands its faces belong to
-    int tiles;             // UDIM tiles its faces reach into
+    int tiles;             // UDIM tiles its faces reach into, degenerate ones left out
     int degenerate, flipped, stray, crossing, offudim;  // faces of each kind
     int overlapfaces;      // faces sharing a pixel with another of the block's faces
     long long covered;     // pixels covered, all tiles
@@ -67,7 +67,7 @@ struct uvblock {        // the whole mesh on one map, or a material's faces on a
 
 struct uvtile {         // one UDIM tile that faces reach into
     int tile;           // 1001 + column + 10 x row
-    int faces;          // faces reaching into it (degenerate ones too)
+    int faces;          // faces reaching into it, degenerate ones left out
     long long covered, overlap, between;  // pixels, as in uvblock
 };
 

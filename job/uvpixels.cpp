@@ -479,6 +479,7 @@ int runpixels(pixelpass* p)
                 const int from = band * rows, to = from + rows > n ? n - 1 : from + rows - 1;
                 const int* items = b.items + b.start[band];
                 const int count = b.start[band + 1] - b.start[band];
+                if (!count) continue;  // nothing to count, nothing to paint
                 std::memset(sk->state, 0, (size_t)(to - from + 1) * (size_t)n);
                 for (int j = 0; j < count; j++)
                     if (drawable(p->kinds[items[j]])) countface(p, sk, items[j], from, to);
