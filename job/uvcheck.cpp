@@ -187,21 +187,23 @@ int findislands(const mesh* m, int* island)
     return count;
 }
 
-// The nearest-rank statistics of the k values at v, which it reorders.
+// The nearest-rank statistics of the k values at v, which it reorders: the
+// ceil(p k / 100)-th smallest for p = 5, 50, 95. The median is placed first;
+// the other two, the least and the greatest are then looked for on its side.
 void densitystats(float* v, int k, int skipped, uvdensity* d)
 {
     *d = uvdensity{k, skipped, 0, 0, 0, 0, 0, 0};
     if (k == 0) return;
-    auto rank = [&](int percent) {  // the ceil(percent x k / 100)-th smallest
-        const long long i = ((long long)percent * k + 99) / 100 - 1;
-        std::nth_element(v, v + i, v + k);
-        return v[i];
-    };
-    d->min = *std::min_element(v, v + k);
-    d->max = *std::max_element(v, v + k);
-    d->p5 = rank(5);
-    d->median = rank(50);
-    d->p95 = rank(95);
+    auto rank = [&](int percent) { return (int)(((long long)percent * k + 99) / 100 - 1); };
+    const int i5 = rank(5), i50 = rank(50), i95 = rank(95);
+    std::nth_element(v, v + i50, v + k);
+    std::nth_element(v, v + i5, v + i50);
+    if (i95 > i50) std::nth_element(v + i50 + 1, v + i95, v + k);
+    d->min = *std::min_element(v, v + i5 + 1);
+    d->p5 = v[i5];
+    d->median = v[i50];
+    d->p95 = v[i95];
+    d->max = *std::max_element(v + i95, v + k);
     d->spread = d->p95 / d->p5;
 }
 
@@ -460,7 +462,7 @@ int uvcheck(const mesh* m, int n, uvreport* r)
     // The first faces of each kind.
     for (int i = 0; i < nf; i++) {
         const unsigned k = r->kinds[i];
-        for (int j = 0; j < UV_KINDS; j++) {
+        for (int j = 0; k && j < UV_KINDS; j++) {
             if (!(k & bit(j))) continue;
             uvlist& l = r->lists[j];
             l.count++;
