@@ -31,10 +31,12 @@ const pal3 GREY(128, 128, 128), RED(255, 0, 0), BLUE(0, 0, 255), ORANGE(255, 165
 
 // The state byte of a pixel: faces over it (0, 1, 2 for two or more), and
 // whether their islands differ; the same for the faces of the material that
-// came last, as each material's faces come together.
+// came last, as each material's faces come together; and whether the first
+// of that material is the first face of all, so its own slot is not kept
+// until it differs.
 enum : unsigned char {
     S_ONE = 1, S_TWO = 2, S_COUNT = 3, S_ISLANDS = 4,
-    S_MONE = 8, S_MTWO = 16, S_MCOUNT = 24, S_MISLANDS = 32,
+    S_MONE = 8, S_MTWO = 16, S_MCOUNT = 24, S_MISLANDS = 32, S_MFIRST = 64,
 };
 
 struct pt {
@@ -311,9 +313,8 @@ void countface(const pixelpass* p, scratch* s, int f, int from, int to)
         for (int i = i0; i <= i1; i++) {
             unsigned s0 = st[i];
             if (s0 == 0) {
-                st[i] = S_ONE | S_MONE;
+                st[i] = S_ONE | S_MONE | S_MFIRST;
                 first[i] = me;
-                fm[i] = me;
                 covered++;
                 continue;
             }
@@ -330,10 +331,10 @@ void countface(const pixelpass* p, scratch* s, int f, int from, int to)
                     between++;
                 }
             }
-            const uint32_t h = fm[i];
+            const uint32_t h = s0 & S_MFIRST ? a : fm[i];
             if (fac[h].mat != mat) {  // the first of this material here
                 fm[i] = me;
-                s0 = (s0 & ~(S_MCOUNT | S_MISLANDS)) | S_MONE;
+                s0 = (s0 & ~(S_MCOUNT | S_MISLANDS | S_MFIRST)) | S_MONE;
                 mcovered++;
             } else if (h != me) {
                 if ((s0 & S_MCOUNT) == S_MONE) {

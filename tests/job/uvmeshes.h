@@ -1,8 +1,14 @@
-// Small .OBJ texts for the UV check's tests, built face by face. Every
-// corner gets a vertex of its own at (u, v, 0) x scale, so a face's texel
-// density is the map size over the scale. A polygon's texture coordinates
-// come before its vertices, then its face line.
+// What the UV check's tests share: small .OBJ texts built face by face,
+// and a fixture that reads one and checks it. Every corner gets a vertex of
+// its own at (u, v, 0) x scale, so a face's texel density is the map size
+// over the scale. A polygon's texture coordinates come before its
+// vertices, then its face line.
 #pragma once
+#include "job/uvcheck.h"
+#include "tests/support/support.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -60,5 +66,41 @@ struct objbuilder {
                 const int a = first + y * (k + 1) + x;
                 face({a, a + 1, a + k + 2, a + k + 1});
             }
+    }
+};
+
+class UVTest : public ::testing::Test {
+  protected:
+    tempdir files;
+    mesh m;
+    uvreport r = {};
+    std::string path;
+
+    void SetUp() override { m.initialize(0); }
+    void TearDown() override
+    {
+        freeuvreport(&r);
+        m.delarrays();
+        uvcheck_threads = uvcheck_bandrows = 0;
+    }
+    // Reads the text and checks it at map size n.
+    void check(const std::string& text, int n)
+    {
+        path = files.put("mesh.obj", text);
+        ASSERT_EQ(m.readOBJ(path.c_str(), 0), 1);
+        freeuvreport(&r);
+        ASSERT_EQ(uvcheck(&m, n, &r), 1);
+    }
+    std::vector<int> tiles() const
+    {
+        std::vector<int> t;
+        for (int k = 0; k < r.ntiles; k++) t.push_back(r.tiles[k].tile);
+        return t;
+    }
+    int count(int kind) const  // faces of the kind
+    {
+        int c = 0;
+        for (int i = 0; i < r.nf; i++) c += (r.kinds[i] >> kind) & 1;
+        return c;
     }
 };
