@@ -59,7 +59,7 @@ inline int firstcentre(double v, int lo, int hi)
 // them. The crossing is taken by the slope, a multiply; where that lands
 // within a hair of a centre, by the quotient, exact when the corners lie on
 // a binary grid (as in the tests), so that a centre on the edge is found on
-// it.
+// it. Far-out crossings are held to the tile before they become ints.
 struct edge {
     double x0, y0, dx, dy, slope, hair;
     edge(const pt& p, const pt& q)
@@ -73,15 +73,21 @@ struct edge {
         slope = dx / dy;
         hair = 1e-9 * (1 + std::fabs(dx) + std::fabs(x0));  // far above the slope's rounding
     }
-    double at(double yc) const
+    // The first column whose centre is at or after the crossing of the row
+    // whose centre is at yc, held to 0 .. n: ceil(x - 0.5).
+    int first(double yc, int n) const
     {
-        const double x = x0 + slope * (yc - y0);
-        const double t = x - 0.5;
-        if (std::fabs(t) < 0x1p52) {
-            const double r = std::fabs(t - (double)(long long)t);
-            if (r > hair && r < 1 - hair) return x;
+        double t = x0 + slope * (yc - y0) - 0.5;
+        if (!(t > 0)) return 0;  // NaN too: nothing is far out once clipped
+        if (!(t < n)) return n;
+        int i = (int)t;
+        if (t - i <= hair || t - i >= 1 - hair) {
+            t = x0 + dx * (yc - y0) / dy - 0.5;
+            if (!(t > 0)) return 0;
+            if (!(t < n)) return n;
+            i = (int)t;
         }
-        return x0 + dx * (yc - y0) / dy;
+        return i + (i < t);
     }
 };
 
@@ -102,14 +108,9 @@ void trianglespans(pt a, pt b, pt c, int n, int from, int to, F span)
     auto part = [&](const edge& e, int first, int last) {
         for (int y = first; y <= last; y++) {
             const double yc = y + 0.5;
-            double l = ac.at(yc), r = e.at(yc);
-            if (r < l) {
-                const double x = l;
-                l = r;
-                r = x;
-            }
-            const int i0 = firstcentre(l, 0, n), i1 = firstcentre(r, 0, n) - 1;
-            if (i0 <= i1) span(y, i0, i1);
+            const int i = ac.first(yc, n), j = e.first(yc, n);
+            if (i < j) span(y, i, j - 1);
+            else if (j < i) span(y, j, i - 1);
         }
     };
     if (y0 < ym) part(edge(a, b), y0, ym - 1);
