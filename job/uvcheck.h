@@ -14,8 +14,8 @@ enum uvkind {
     UV_STRAY,       // a corner outside 0..1
     UV_CROSSING,    // spans more than one UDIM tile
     UV_OFFUDIM,     // reaches beyond the UDIM range: u < 0, u > 10, v < 0, v > 100
-    UV_FOLDS,       // pixels covered by several faces, all of one island
-    UV_OVERLAPS,    // pixels covered by faces of several islands
+    UV_FOLDS,       // on a pixel that several faces cover, all of one island
+    UV_OVERLAPS,    // on a pixel that faces of several islands cover
     UV_KINDS
 };
 
@@ -87,8 +87,9 @@ struct uvreport {
 int uvcheck(const mesh* m, int n, uvreport* r);
 // Releases what r holds and empties it; null-safe, and safe on an empty r.
 void freeuvreport(uvreport* r);
-// Finds the .OBJ lines of the listed faces; 1 when all were found, 0 when
-// the file could not be read again or no longer holds them.
+// Finds the lines of the listed faces in file, the .OBJ file the mesh was
+// read from (alone, not appended to another); 1 when all were found, 0
+// when the file could not be read again or no longer holds them.
 int uvlines(uvreport* r, const char* file);
 
 // The text report: a block for the whole mesh, one per material, the tiles
@@ -119,7 +120,7 @@ int uvstatus(const uvreport* r, unsigned allowed, int permaterial);
 // cross at the middle of each degenerate face's corners. Material M's faces
 // alone (as on a map of their own), or all with M = -1. Pixels it paints
 // are set to 1 in flags (n x n, may be null); the others stay as they were.
-// r comes from uvcheck on m. 0 when memory ran out.
+// r comes from uvcheck on m. 1 when painted, 0 when memory ran out.
 int paintcheck(image* J, unsigned char* flags, const mesh* m, int n, const uvreport* r, int M, int tile = 1001);
 
 // Test hooks: when > 0, the passes over the pixels run on this many

@@ -147,8 +147,9 @@ long long pixelof(float u, int n)
     return (long long)p;
 }
 
-// The pixels of the outline edge s-t on rows from..to, walked as the mesh
-// map draws them (drawedge), each given to plot(y, x).
+// The pixels of the outline edge s-t on rows from..to, walked as drawedge
+// walks them for the mesh map, each given to plot(y, x): the picture flags
+// what it paints, and drawedge does not.
 template <class F>
 void edgepixels(int n, xy s, xy t, int from, int to, F plot)
 {
