@@ -18,6 +18,8 @@ struct tuning {
     // > 0: the most bytes a part of an SVG map's faces may take, and the
     // parts are formatted on every core however few the faces.
     int svg_partbytes;
+    int uvcheck_threads;       // > 0: the UV check's pixel pass on this many threads
+    int uvcheck_bandrows;      // > 0: rows per band of the UV check's pixel pass
 };
 
 extern tuning knobs;
