@@ -13,6 +13,7 @@
 #include "job/paint.h"
 #include "job/state.h"
 #include "job/tiles.h"
+#include "job/uvcheck.h"
 #include "port/bigmem.h"
 
 const char helptext[] =
@@ -74,6 +75,11 @@ bool paintmap(TextureJob* T)
     clearmap(T);
     if (T->colmap == MAP_MESH) {
         paintoutline(T);
+    } else if (T->colmap == MAP_CHECK) {
+        SetTitle(T->wn, STAGE_PAINT);
+        const int tile = T->tile < 0 ? FIRSTTILE : tilenumber(T->tile);
+        if (!paintcheck(&T->J, T->used, T->OB, T->n, T->check, T->nmat > 1 ? T->M : -1, tile))
+            return warn(nullptr, "out of memory", "");
     } else {
         paintfilled(T);
         SetTitle(T->wn, STAGE_MARGIN);
@@ -169,6 +175,48 @@ void saybeyond(TextureJob* T, unsigned char* tiles)
     warn(nullptr, text, "");
 }
 
+// Where a report's bytes go: a text that grows.
+struct textbuf {
+    char* s;
+    size_t len, cap;
+};
+
+int totext(void* ctx, const unsigned char* p, size_t n)
+{
+    textbuf* b = (textbuf*)ctx;
+    if (b->len + n + 1 > b->cap) {
+        size_t cap = b->cap ? b->cap : 4096;
+        while (cap < b->len + n + 1) cap *= 2;
+        char* s = (char*)std::realloc(b->s, cap);
+        if (!s) return 0;
+        b->s = s;
+        b->cap = cap;
+    }
+    std::memcpy(b->s + b->len, p, n);
+    b->len += n;
+    b->s[b->len] = 0;
+    return 1;
+}
+
+// The UV check of the mesh at the map's size, kept for the check picture,
+// and its report shown when asked for; false after a warning that ends the
+// run.
+bool checkuv(TextureJob* T, jobreport* rep)
+{
+    T->check = (uvreport*)std::calloc(1, sizeof(uvreport));
+    if (!T->check || !uvcheck(T->OB, T->n, T->check)) return !tocleanup(nullptr, "out of memory", "");
+    rep->findings = uvstatus(T->check, T->opt.allow, T->nmat > 1);
+    if (!T->opt.report) return true;
+    uvlines(T->check, T->file);  // a file that cannot be read again lists no lines
+    textbuf b = {nullptr, 0, 0};
+    bytesink out = {&b, totext};
+    const int ok = T->opt.report == REPORT_JSON ? writejsonreport(T->check, T->OB, T->file, &out)
+                                                : writetextreport(T->check, T->OB, T->file, &out);
+    if (ok) TextBox(T->wn, "UV check", b.s);
+    std::free(b.s);
+    return ok || !tocleanup(nullptr, "out of memory", "");
+}
+
 // Reads the mesh into T->OB; true when it passed its checks, false after
 // the warnings that end the run.
 bool readmesh(TextureJob* T)
@@ -192,11 +240,17 @@ bool run(TextureJob* T, jobreport* rep)
 {
     const window wn = T->wn;
     if (!hasext(T->file, ".obj")) warn(wn, T->file, "this is not an .OBJ file");
+    if (T->opt.reportonly) {  // the mesh and its report, no map
+        T->n = T->opt.size;
+        if (!readmesh(T) || !checkuv(T, rep)) return true;
+        SetTitle(wn, STAGE_FINISHED);
+        return true;
+    }
 
     proposeoutput(T->out, T->file);
     int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterMAP, 1);
     const bool known = hasext(T->out, ".bmp") || hasext(T->out, ".png") || hasext(T->out, ".svg");
-    if (chosen && std::strlen(T->out) >= 5 && known) T->colmap = kindof(yesnocancel(Q_KIND));
+    if (chosen && std::strlen(T->out) >= 5 && known) T->colmap = T->opt.check ? MAP_CHECK : kindof(yesnocancel(Q_KIND));
     // An .svg file holds outlines: a name that asks for one makes a check
     // of any other map, as a name the run cannot write does.
     if (!chosen || std::strlen(T->out) < 5 || !known || (hasext(T->out, ".svg") && T->colmap != MAP_MESH)) {
@@ -214,7 +268,7 @@ bool run(TextureJob* T, jobreport* rep)
         if (T->colmap == MAP_TRANSPARENCY) T->tb = (unsigned char)yesno(Q_SENSE);
     }
 
-    if (T->colmap != MAP_MESH) {
+    if (T->colmap != MAP_MESH && T->colmap != MAP_CHECK) {
         T->cr2[0] = 0;
         if (!GetFileName(wn, Q_FIGURE, T->cr2, filterCR2, 0)) return false;
         int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
@@ -239,11 +293,13 @@ bool run(TextureJob* T, jobreport* rep)
     if (!readmesh(T)) return true;
 
     if (bitmap && !setupmap(T)) return tocleanup(nullptr, "out of memory", "");
-    if (!checkonly && T->colmap != MAP_MESH && !(T->work = std::malloc(finishworksize(T->n))))
+    const bool filled = T->colmap == MAP_COLOURED || T->colmap == MAP_TRANSPARENCY;
+    if (!checkonly && filled && !(T->work = std::malloc(finishworksize(T->n))))
         return tocleanup(nullptr, "out of memory", "");
     if (T->sepm && T->OB->nmat > 1) T->nmat = T->OB->nmat;
+    if ((T->opt.report || T->colmap == MAP_CHECK) && !checkuv(T, rep)) return true;
 
-    if (T->colmap != MAP_MESH) {
+    if (filled) {
         rep->unpaired = matchmaterials(wn, T->OB, &T->list);
         rep->paired = 0;
         for (int i = 0; i < T->OB->nmat; i++) rep->paired += T->OB->mat[i].cf;
@@ -306,6 +362,7 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->parts = nullptr;
     T->nospace = false;
     T->opt = joboptions();
+    T->check = nullptr;
     T->tile = -1;
     T->tu = T->tv = 0;
 }
@@ -314,7 +371,7 @@ bool maketexmap(window wn, jobsession* S, jobreport* rep, const joboptions* opts
 {
     if (S->running) return false;  // one run at a time
     S->running = true;
-    jobreport r = {0, 0, 0, 0, 0, -1};
+    jobreport r = {0, 0, 0, 0, 0, -1, 0};
     bool done = false;
     if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
         TextureJob T;

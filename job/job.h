@@ -16,13 +16,21 @@ struct jobreport {      // what a run came to, for the batch command line
     int written;        // maps written
     int unpaired;       // names found on one side only
     int paired;         // materials of the mesh that took a colour; -1 for a mesh map
+    int findings;       // the report's status: 1 when it found what is not allowed, else 0
 };
 
 // What a front end asks of a run beyond the answers to its questions; all
 // zero for a run of questions alone.
+enum reportformat { REPORT_NONE, REPORT_TEXT, REPORT_JSON };
+
 struct joboptions {
     bool alpha;         // PNG maps: unpainted pixels transparent
     bool tiles;         // one map per UDIM tile that holds faces
+    bool check;         // the maps are the UV check's picture: no kind question, no figure
+    reportformat report;  // the UV check's findings, shown as text (no box for REPORT_NONE)
+    bool reportonly;    // the report alone: no map, no figure, no questions after the mesh
+    int size;           // the map size the report alone counts pixels at
+    unsigned allow;     // kinds of finding (bit 1 << uvkind) that count as none
 };
 
 // The help text the front ends show.

@@ -9,6 +9,7 @@
 
 #include "job/svg.h"
 #include "job/tiles.h"
+#include "job/uvcheck.h"
 #include "port/files.h"
 #include "raster/bmp.h"
 #include "raster/png.h"
@@ -184,5 +185,8 @@ void cleanup(TextureJob* T)
     T->work = nullptr;
     std::free(T->parts);
     T->parts = nullptr;
+    freeuvreport(T->check);
+    std::free(T->check);
+    T->check = nullptr;
     T->J.reset(0, 0);
 }

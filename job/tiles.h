@@ -7,7 +7,7 @@
 enum {
     FIRSTTILE = 1001,
     TILEROW = 10,       // tiles across, u 0 to 9
-    VTILES = 899,       // tiles up, v 0 to 898: numbers stay four digits
+    VTILES = 100,       // tiles up, v 0 to 99: tiles 1001 to 2000
     NTILES = TILEROW * VTILES,
 };
 

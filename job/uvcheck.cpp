@@ -17,7 +17,6 @@ namespace {
 
 const int MINFACES = 20000;  // below this one thread does it sooner
 const double FAR = 1e30;     // texture coordinates beyond it cannot be scaled to pixels
-const int NTILES = UV_TILECOLUMNS * UV_TILEROWS;
 const unsigned NOTILE = 0xffffffffu;
 
 unsigned bit(int k) { return 1u << k; }
@@ -102,12 +101,20 @@ facefacts examine(const Face& f, int n)
     double area = 0;  // in texture space, u right and v up
     if (r.why == UVD_NONE) {
         const xy a = *f.q[0].t;
-        for (int c = 2; c < k; c++) {
-            const xy b = *f.q[c - 1].t, d = *f.q[c].t;
-            area += ((double)b.x - a.x) * ((double)d.y - a.y) - ((double)d.x - a.x) * ((double)b.y - a.y);
+        double u0 = a.x, u1 = a.x, v0 = a.y, v1 = a.y;
+        for (int c = 1; c < k; c++) {
+            const xy b = *f.q[c].t;
+            u0 = std::min(u0, (double)b.x), u1 = std::max(u1, (double)b.x);
+            v0 = std::min(v0, (double)b.y), v1 = std::max(v1, (double)b.y);
+            if (c < 2) continue;
+            const xy e = *f.q[c - 1].t;
+            area += ((double)e.x - a.x) * ((double)b.y - a.y) - ((double)b.x - a.x) * ((double)e.y - a.y);
         }
         area /= 2;
-        if (area == 0) r.why = UVD_ZEROAREA;
+        // Corners meant to lie on a line seldom do once stored as floats: an
+        // area under a millionth of the square of the face's extent is none.
+        const double extent = std::max(u1 - u0, v1 - v0);
+        if (std::fabs(area) <= 0x1p-20 * extent * extent) r.why = UVD_ZEROAREA;
         else if (area < 0) r.kinds |= bit(UV_FLIPPED);
     }
     if (r.why != UVD_NONE) r.kinds |= bit(UV_DEGENERATE);

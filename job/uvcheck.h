@@ -3,6 +3,7 @@
 // texel density), its text and JSON reports, the exit status a pipeline
 // acts on, and the check picture.
 #pragma once
+#include "job/tiles.h"
 #include "mesh/mesh.h"
 #include "raster/image.h"
 #include "raster/sink.h"
@@ -29,8 +30,8 @@ enum uvwhy {        // why a face is degenerate, first reason that applies
 
 enum {
     UV_LISTED = 20,     // faces listed per kind
-    UV_TILECOLUMNS = 10,
-    UV_TILEROWS = 100,  // tiles 1001 to 2000
+    UV_TILECOLUMNS = TILEROW,
+    UV_TILEROWS = VTILES,  // tiles 1001 to 2000
 };
 
 struct uvface {         // a face listed under a kind

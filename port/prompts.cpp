@@ -41,8 +41,10 @@ int firstyesnocancel(question, const char*) { return ANSWER_YES; }
 int nofile(window, question, char*, const char*, const char*, int) { return 0; }
 int keepanswer(window, question, const char*, char*, int) { return 1; }
 void notitle(window, stage, const char*) {}
+void stdouttext(window, const char*, const char* text) { std::fputs(text, stdout); }
 
-const promptops fallback = {stderrbox, firstyes, firstyesnocancel, nofile, keepanswer, notitle, nullptr, nullptr};
+const promptops fallback = {stderrbox, firstyes, firstyesnocancel, nofile, keepanswer, notitle, nullptr, nullptr,
+                            stdouttext};
 const promptops* ops = &fallback;
 }  // namespace
 
@@ -67,6 +69,11 @@ int warnfile(window owner, const char* text, const char* title, const char* file
 {
     ops->messagebox(owner, MSG_FILE, text ? text : "", title ? title : "", ICON_EXCLAMATION, file, err);
     return 0;
+}
+
+void TextBox(window wn, const char* title, const char* text)
+{
+    ops->textbox(wn, title ? title : "", text ? text : "");
 }
 
 void Note(note id, const char* text)

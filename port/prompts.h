@@ -92,6 +92,9 @@ struct promptops {
     void (*progress)(window wn, int percent);
     // What the run did, shown in no box; may be null.
     void (*note)(note id, const char* text);
+    // A long text (a report) to read, in a box that scrolls, titled title;
+    // returns when closed.
+    void (*textbox)(window wn, const char* title, const char* text);
 };
 
 enum { ASKBUFFER_SIZE = 128 };  // the input dialog's answer, NUL included
@@ -106,6 +109,7 @@ int warn(window owner, const char* text, const char* title, message id = MSG_OTH
 // for the reason err (errno, or 0); returns 0.
 int warnfile(window owner, const char* text, const char* title, const char* file, int err);
 void Note(note id, const char* text);    // front ends may report it
+void TextBox(window wn, const char* title, const char* text);  // a report to read
 int yesno(question q);
 int yesnocancel(question q);
 int GetFileName(window wn, question q, char* file, const char* f, int write);

@@ -122,7 +122,14 @@ void noted(note id, const char* text)
     show(std::string("note: ") + names[id] + (*text ? std::string(" ") + text : ""));
 }
 
-const promptops scripted = {box, askyesno, askyesnocancel, filename, getstr, title, progress, noted};
+// A report: its title in the transcript, its text kept for the test to read.
+void text(window, const char* t, const char* body)
+{
+    current->texts.push_back(body);
+    show(std::string("report: ") + t);
+}
+
+const promptops scripted = {box, askyesno, askyesnocancel, filename, getstr, title, progress, noted, text};
 
 }  // namespace
 

@@ -34,6 +34,7 @@ struct script {
     size_t next = 0;                   // the next answer to give
     std::vector<std::string> shown;    // the transcript
     std::vector<question> asked;       // the questions, by name, in order
+    std::vector<std::string> texts;    // the texts of the reports shown
     std::vector<std::string> faults;   // questions left without a fitting answer
     int progress = -1;                 // last percent reported, -1 for none
     // Called with each transcript line as it is written, before the answer

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "job/job.h"
+#include "job/uvcheck.h"
 #include "port/prompts.h"
 #include "raster/image.h"
 
@@ -269,6 +270,9 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
     else if (!std::strcmp(report, "text")) o->report = REPORT_TEXT;
     else if (!std::strcmp(report, "json")) o->report = REPORT_JSON;
     else return refuse(why, nwhy, "unknown report format %s (text or json)", report);
+    char msg[256];
+    if (o->allow && !parsekinds(o->allow, &o->allowed, msg, (int)sizeof msg))
+        return refuse(why, nwhy, "--allow %s: %s", o->allow, msg);
     if (!o->cr2 && !o->mtl && !o->out && !o->report)
         return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
     o->size = size ? batchsize(size) : 640;
@@ -293,6 +297,7 @@ struct batchrun {
     int unexpected;       // a question the options do not answer
     int finished;         // the run reached its "finished" title
     char failed[PATHSIZE];  // the file of the last box about a file
+    int reportlost;       // the report could not be written out
 };
 batchrun R;
 
@@ -359,13 +364,24 @@ void batchbox(window, message id, const char* text, const char* title, int icon,
 void batchnote(note id, const char* text)
 {
     if (R.o->quiet) return;
-    if (id == NOTE_WROTE) printline(R.out, "%s", text);
+    // With a report on standard output, the files go beside the messages.
+    if (id == NOTE_WROTE) printline(R.o->report ? R.err : R.out, "%s", text);
     else if (id == NOTE_ALLPAIRED && !R.o->out) printline(R.out, "uvpaint: every material name pairs");
     else if (id == NOTE_NONEPAIRED)
         printline(R.err, "uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black");
     else if (id == NOTE_BEYOND && R.o->out)
         printline(R.err, "uvpaint: %s %s beyond texture space 0..1, which the map does not show; --tiles paints "
                   "them as UDIM tiles", text, std::strcmp(text, "1") ? "faces reach" : "face reaches");
+}
+
+void batchtext(window, const char*, const char* text)
+{
+    clearline();
+    const size_t n = std::strlen(text);
+    if (std::fwrite(text, 1, n, R.out) != n || std::fflush(R.out) != 0 || std::ferror(R.out)) {
+        R.reportlost = errno ? errno : EIO;
+        printline(R.err, "uvpaint: the report could not be written (%s)", std::strerror(R.reportlost));
+    }
 }
 
 int batchyesno(question q, const char* text)
@@ -441,8 +457,8 @@ void batchprogress(window, int percent)
     drawline();
 }
 
-const promptops batchops = {batchbox, batchyesno,   batchyesnocancel, batchfilename,
-                            batchgetstr, batchtitle, batchprogress,   batchnote};
+const promptops batchops = {batchbox,   batchyesno,    batchyesnocancel, batchfilename, batchgetstr,
+                            batchtitle, batchprogress, batchnote,        batchtext};
 }  // namespace
 
 int runbatch(int argc, char** argv, FILE* out, FILE* err)
@@ -478,15 +494,21 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     joboptions opts = {};
     opts.alpha = o.alpha;
     opts.tiles = o.tiles;
+    opts.check = o.kind == MAP_CHECK;
+    opts.report = o.report;
+    opts.reportonly = o.report && !o.out;
+    opts.allow = o.allowed;
+    opts.size = o.size;
     bool done = maketexmap(nullptr, &S, &rep, &opts);
     setprompts(before);
     clearline();
     std::fflush(out);
 
-    if (!done || !rep.cleanup || R.unexpected) return 2;
+    if (!done || !rep.cleanup || R.unexpected || R.reportlost) return 2;
+    if (opts.reportonly) return !R.finished ? 2 : rep.findings;
     if (rep.checkonly) return !R.finished ? 2 : rep.unpaired ? 1 : 0;
     if (rep.maps == 0 || rep.written != rep.maps) return 2;
-    return rep.paired == 0 ? 1 : 0;
+    return rep.paired == 0 || (o.report && rep.findings) ? 1 : 0;
 }
 
 int runbatch(int argc, char** argv) { return runbatch(argc, argv, stdout, stderr); }

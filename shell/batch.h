@@ -7,7 +7,6 @@
 
 #include "job/state.h"
 
-enum reportformat { REPORT_NONE, REPORT_TEXT, REPORT_JSON };
 
 enum { MAXWARNINGS = 12, WARNINGSIZE = 160 };
 
@@ -26,6 +25,7 @@ struct batchoptions {
     int tiles;             // --tiles: one map per UDIM tile
     reportformat report;   // --report[=text|json]: the UV check's findings
     const char* allow;     // --allow: kinds of finding a pipeline accepts, or null
+    unsigned allowed;      // those kinds, bit 1 << uvkind each
     int quiet;             // --quiet, -q: errors only
     int help, version;     // --help, -h, --version, -V: print and stop
     // Options that have no effect in the run asked for, a line each.

@@ -199,3 +199,29 @@ void inputbox(const char* prompt, char* answer, int size)
     w.end();
     runmodal(&w, field, "input", prompt, answer);
 }
+
+void textbox(const char* title, const char* text)
+{
+    static const char* const ok[] = {"OK"};
+    int ww = Fl::w() * 3 / 4 < 760 ? Fl::w() * 3 / 4 : 760;
+    int wh = Fl::h() * 3 / 4 < 560 ? Fl::h() * 3 / 4 : 560;
+    if (ww < 320) ww = 320;
+    if (wh < 200) wh = 200;
+    boxstate s{nullptr, 0, 0};
+    Fl_Text_Buffer buffer;  // outlives the window and its text display
+    Fl_Double_Window w(ww, wh, title);
+    s.win = &w;
+    w.callback(closed, &s);
+    w.xclass("uvpaint-report");
+    Fl_Text_Display* d = new Fl_Text_Display(GAP, GAP, ww - 2 * GAP, wh - 3 * GAP - BUTTONH);
+    d->buffer(&buffer);
+    buffer.text(text);
+    d->textfont(FL_COURIER);
+    d->textsize(BOXFONT - 1);
+    boxbutton* b = new boxbutton((ww - BUTTONW) / 2, wh - GAP - BUTTONH, BUTTONW, BUTTONH, ok[0]);
+    b->callback(pressed);
+    b->argument(0);
+    w.resizable(d);
+    w.end();
+    runmodal(&w, b, "report", title, "");
+}

@@ -18,4 +18,8 @@ int showbox(const char* kind, const char* xclass, const char* text, const char* 
 // leave it as proposed.
 void inputbox(const char* prompt, char* answer, int size);
 
+// A long text (a report) in a box that scrolls, in a fixed-width font,
+// titled title; OK, Enter, Escape and the close box close it.
+void textbox(const char* title, const char* text);
+
 enum { BOXFONT = 14 };  // text size of every box

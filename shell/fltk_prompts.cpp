@@ -125,8 +125,10 @@ void fltkprogress(window, int)
     Fl::check();
 }
 
+void fltktext(window, const char* title, const char* text) { textbox(title, text); }
+
 const promptops ops = {fltkmessage, fltkyesno, fltkyesnocancel, fltkfilename,
-                       fltkgetstr, fltktitle, fltkprogress, nullptr};
+                       fltkgetstr, fltktitle, fltkprogress, nullptr, fltktext};
 }
 
 const promptops* fltkprompts() { return &ops; }

@@ -86,7 +86,7 @@ INT_PTR accept(HWND db)
 } // namespace
 
 const promptops win32prompts = {
-    winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr, nullptr,
+    winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr, nullptr, wintext,
 };
 
 INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc)

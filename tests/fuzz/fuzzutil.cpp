@@ -28,7 +28,8 @@ int cancel(question, const char*) { return ANSWER_CANCEL; }
 int nofile(window, question, char*, const char*, const char*, int) { return 0; }
 int keep(window, question, const char*, char*, int) { return 1; }
 void notitle(window, stage, const char*) {}
-const promptops silent = {box, no, cancel, nofile, keep, notitle, nullptr, nullptr};
+void notext(window, const char*, const char*) {}
+const promptops silent = {box, no, cancel, nofile, keep, notitle, nullptr, nullptr, notext};
 }  // namespace
 
 const std::string& fuzzdir()

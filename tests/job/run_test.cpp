@@ -58,7 +58,7 @@ struct runs : ::testing::Test {
     std::string D = dir.path, obj, cr2;
     script s;
     jobsession S = {};
-    jobreport rep = {-1, -1, -1, -1, -1, -2};
+    jobreport rep = {-1, -1, -1, -1, -1, -2, -1};
     bool done = false;
 
     void SetUp() override
@@ -449,7 +449,7 @@ TEST_F(runs, MemoryThatCannotBeHadEndsTheRunInTheCleanUp)
 TEST_F(runs, ASecondRunIsRefusedWhileOneIsInProgress)
 {
     bool inner = true, wasrunning = false;
-    jobreport untouched = {9, 9, 9, 9, 9, 9};
+    jobreport untouched = {9, 9, 9, 9, 9, 9, 9};
     s.onshow = [&](const std::string& line) {
         if (line.rfind("open: CR2", 0) == 0) {
             wasrunning = S.running;
