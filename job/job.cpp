@@ -203,7 +203,8 @@ int totext(void* ctx, const unsigned char* p, size_t n)
 // run.
 bool checkuv(TextureJob* T, jobreport* rep)
 {
-    T->check = (uvreport*)std::calloc(1, sizeof(uvreport));
+    if (T->check) freeuvreport(T->check);
+    else T->check = (uvreport*)std::calloc(1, sizeof(uvreport));
     if (!T->check || !uvcheck(T->OB, T->n, T->check)) return !tocleanup(nullptr, "out of memory", "");
     rep->findings = uvstatus(T->check, T->opt.allow, T->nmat > 1);
     if (!T->opt.report) return true;
@@ -338,6 +339,40 @@ bool run(TextureJob* T, jobreport* rep)
     return true;
 }
 
+// The check command after its mesh question: the mesh, its report, and
+// the picture when a file is chosen for it. True when it reached its
+// clean-up.
+bool checkrun(TextureJob* T, jobreport* rep)
+{
+    const window wn = T->wn;
+    T->n = 640;
+    if (!readmesh(T)) return true;
+    SetTitle(wn, STAGE_CHECK);
+    if (!checkuv(T, rep)) return true;
+    // The picture, as tex.png beside the mesh, unless the user cancels.
+    const size_t len = std::strlen(T->file);
+    std::snprintf(T->out, PATHSIZE, "%.*scheck.png", (int)(len >= 4 ? len - 4 : len), T->file);
+    if (!GetFileName(wn, Q_CHECKPICTURE, T->out, filterMAP, 1)) return true;
+    if (!hasext(T->out, ".bmp") && !hasext(T->out, ".png")) {
+        warn(nullptr, T->out, "this is not a .bmp or .png filename");
+        return true;
+    }
+    const int n = asksize(wn);
+    if (!n) return true;
+    if (n != T->n) {  // counted again where the picture's pixels are
+        T->n = n;
+        T->opt.report = REPORT_NONE;
+        if (!checkuv(T, rep)) return true;
+    }
+    if (!(T->used = (unsigned char*)bigmem_alloc((size_t)n * (size_t)n)) || !setupmap(T))
+        return tocleanup(nullptr, "out of memory", "");
+    if (!paintmap(T)) return true;
+    SetTitle(wn, STAGE_FINISHED);
+    rep->maps = 1;
+    rep->written = writemap(T);
+    return true;
+}
+
 }  // namespace
 
 void startjob(TextureJob* T, window wn, const char* file)
@@ -365,6 +400,27 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->check = nullptr;
     T->tile = -1;
     T->tu = T->tv = 0;
+}
+
+bool checklayout(window wn, jobsession* S, jobreport* rep)
+{
+    if (S->running) return false;  // one run at a time
+    S->running = true;
+    jobreport r = {0, 0, 0, 0, 0, -1, 0};
+    bool done = false;
+    if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
+        TextureJob T;
+        startjob(&T, wn, S->file);
+        T.colmap = MAP_CHECK;
+        T.opt.check = true;
+        T.opt.report = REPORT_TEXT;
+        done = checkrun(&T, &r);
+        cleanup(&T);
+        r.cleanup = done;
+    }
+    if (rep) *rep = r;
+    S->running = false;
+    return done;
 }
 
 bool maketexmap(window wn, jobsession* S, jobreport* rep, const joboptions* opts)

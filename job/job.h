@@ -36,6 +36,12 @@ struct joboptions {
 // The help text the front ends show.
 extern const char helptext[];
 
+// The check command: asks for a mesh, shows its UV check's report, and
+// offers to save the check picture. True when it reached its clean-up,
+// false when it stopped early or a run of S was in progress; the window
+// stays open either way.
+bool checklayout(window wn, jobsession* S, jobreport* rep = nullptr);
+
 // Runs one job with wn as the main window. True when the run reached its
 // clean-up (the caller then closes the window), false when it stopped
 // early or when a run of S was already in progress. opts may be null.

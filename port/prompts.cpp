@@ -16,6 +16,7 @@ const char* const QUESTIONS[NQUESTIONS] = {
     "Do you want me to output the texture map inverted top/bottom?",
     "size of texture map?",
     "this file exists: choose new name or let me overwrite it",
+    "file to save the check picture to? (cancel = no picture)",
 };
 
 const char* const STAGES[NSTAGES] = {
@@ -27,6 +28,7 @@ const char* const STAGES[NSTAGES] = {
     "adding white edges",
     "inverting texture map",
     "finished",
+    "checking UV layout",
 };
 
 // Until a front end is installed, boxes go to standard error and questions

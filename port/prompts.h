@@ -30,6 +30,7 @@ enum question {         // what the job asks, in the order a run asks it
     Q_INVERT,           // yes/no: the map upside down
     Q_SIZE,             // input: the map's size
     Q_EXISTS,           // save: another name for a map that exists, or the same
+    Q_CHECKPICTURE,     // save: the UV check's picture, or cancel for none
     NQUESTIONS
 };
 
@@ -60,6 +61,7 @@ enum stage {            // the progress titles, in the order a run shows them
     STAGE_EDGES,
     STAGE_INVERT,
     STAGE_FINISHED,
+    STAGE_CHECK,        // the UV check of the desktop's check command
     NSTAGES
 };
 

@@ -38,6 +38,15 @@ void makecmd(Fl_Widget*, void*)
     else Main->label(progname);  // a stopped run leaves no stage title behind
 }
 
+void checkcmd(Fl_Widget*, void*)
+{
+    if (session.running) return;
+    livemenu(false);
+    checklayout(Main, &session);  // the window stays for another try
+    livemenu(true);
+    Main->label(progname);
+}
+
 void exitcmd(Fl_Widget*, void*)
 {
     if (!session.running) Main->hide();
@@ -96,6 +105,7 @@ int rundesktop(int, char**)
     // The '&' letters are given as shortcuts too: FLTK 1.3's menu bar
     // answers Alt and a marked letter only for items that open a menu.
     bar->add("&make texture map of OBJ mesh file", FL_ALT + 'm', makecmd);
+    bar->add("&check UV layout of OBJ mesh file", FL_ALT + 'c', checkcmd);
     bar->add("e&xit", FL_ALT + 'x', exitcmd);
     bar->add("&help", FL_ALT + 'h', helpcmd);
     Main->resizable(new Fl_Box(0, 28, w, h - 28));

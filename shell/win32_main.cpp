@@ -125,6 +125,11 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
             }
             SetWindowTextA(wn, progname);  // a stopped run leaves no stage title behind
             break;
+        case CMD_CHECK:
+            if (session.running) return busy();
+            checklayout(wn, &session);  // the window stays for another try
+            SetWindowTextA(wn, progname);
+            break;
         case CMD_EXIT:
             if (session.running) return busy();
             SendMessageA(wn, WM_CLOSE, 0, 0);

@@ -3,6 +3,7 @@
 #include "shell/win32_shell.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 OPENFILENAMEA ofn;      // the file dialogs' request, filled anew per call
@@ -81,6 +82,104 @@ INT_PTR accept(HWND db)
     diget(db, ID_ANSWER, askbuffer, sizeof askbuffer);
     EndDialog(db, 1);
     return 1;
+}
+
+// The report box: a dialog made in memory, with a read-only text that
+// scrolls and an OK button.
+enum { ID_REPORT = 100 };
+
+struct reporttext {
+    const wchar_t* title;
+    const wchar_t* text;
+};
+
+INT_PTR CALLBACK reportproc(HWND db, UINT M, WPARAM S, LPARAM L)
+{
+    switch (M) {
+    case WM_INITDIALOG: {
+        const reporttext* r = (const reporttext*)L;
+        SetWindowTextW(db, r->title);
+        SendDlgItemMessageW(db, ID_REPORT, WM_SETFONT, (WPARAM)GetStockObject(ANSI_FIXED_FONT), FALSE);
+        SetDlgItemTextW(db, ID_REPORT, r->text);
+        SetFocus(GetDlgItem(db, IDOK));
+        return FALSE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(S) == IDOK || LOWORD(S) == IDCANCEL) EndDialog(db, 1);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// UTF-8 as UTF-16, each line feed made a carriage return and line feed as
+// the edit control wants them; null when memory runs out.
+wchar_t* widelines(const char* s)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+    wchar_t* w = n > 0 ? (wchar_t*)std::malloc(sizeof(wchar_t) * (size_t)n) : nullptr;
+    if (!w || MultiByteToWideChar(CP_UTF8, 0, s, -1, w, n) <= 0) {
+        std::free(w);
+        return nullptr;
+    }
+    size_t lf = 0;
+    for (const wchar_t* p = w; *p; p++) lf += *p == L'\n';
+    wchar_t* c = (wchar_t*)std::malloc(sizeof(wchar_t) * ((size_t)n + lf));
+    if (c) {
+        wchar_t* q = c;
+        for (const wchar_t* p = w; *p; p++) {
+            if (*p == L'\n') *q++ = L'\r';
+            *q++ = *p;
+        }
+        *q = 0;
+    }
+    std::free(w);
+    return c;
+}
+
+// Appends to a dialog template in memory: aligned as the template wants.
+struct dlgbuild {
+    WORD* p;
+    void align() { while ((ULONG_PTR)p & 3) *p++ = 0; }
+    void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD cls, const wchar_t* text)
+    {
+        align();
+        DLGITEMTEMPLATE* t = (DLGITEMTEMPLATE*)p;
+        t->style = style | WS_CHILD | WS_VISIBLE;
+        t->dwExtendedStyle = 0;
+        t->x = x, t->y = y, t->cx = cx, t->cy = cy;
+        t->id = id;
+        p = (WORD*)(t + 1);
+        *p++ = 0xFFFF;
+        *p++ = cls;  // a predefined class
+        while ((*p++ = *text++)) {}
+        *p++ = 0;  // no creation data
+    }
+};
+
+void wintext(window wn, const char* title, const char* text)
+{
+    wchar_t* body = widelines(text);
+    wchar_t* head = widelines(title);
+    alignas(4) WORD mem[512];
+    dlgbuild b = {mem};
+    DLGTEMPLATE* t = (DLGTEMPLATE*)b.p;
+    t->style = DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t->dwExtendedStyle = 0;
+    t->cdit = 2;
+    t->x = t->y = 0;
+    t->cx = 420;
+    t->cy = 260;
+    b.p = (WORD*)(t + 1);
+    *b.p++ = 0;  // no menu
+    *b.p++ = 0;  // the standard dialog class
+    *b.p++ = 0;  // a title set at WM_INITDIALOG
+    b.item(WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 4, 4,
+           412, 232, ID_REPORT, 0x0081, L"");
+    b.item(BS_DEFPUSHBUTTON | WS_TABSTOP, 185, 240, 50, 14, IDOK, 0x0080, L"OK");
+    reporttext r = {head ? head : L"", body ? body : L""};
+    DialogBoxIndirectParamW(Instance, (DLGTEMPLATE*)mem, (HWND)wn, reportproc, (LPARAM)&r);
+    std::free(body);
+    std::free(head);
 }
 
 } // namespace

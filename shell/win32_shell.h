@@ -13,6 +13,7 @@ extern unsigned char KEYS[256];   // input dialog key states: 255 down, 0 up
 
 enum {                            // menu commands
     CMD_MAKEMAP = 256,
+    CMD_CHECK = 264,
     CMD_EXIT = 262,
     CMD_HELP = 263,
 };

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -461,6 +462,39 @@ TEST_F(runs, ASecondRunIsRefusedWhileOneIsInProgress)
     EXPECT_TRUE(wasrunning);
     EXPECT_FALSE(inner);
     EXPECT_EQ(untouched.cleanup, 9);
+    EXPECT_FALSE(S.running);
+}
+
+// The check command: the mesh, its report in a box that scrolls, and the
+// picture when a file is chosen for it; the window stays.
+TEST_F(runs, CheckCommandShowsTheReportAndOffersThePicture)
+{
+    s.answers = {"file " + obj, "file " + D + "/check.png", "type 32"};
+    usescript(&s);
+    EXPECT_TRUE(checklayout(WN, &S, &rep));
+    usescript(nullptr);
+    EXPECT_EQ(scriptfaults(s), "") << transcript(s);
+    EXPECT_EQ(s.asked, (std::vector<question>{Q_MESH, Q_CHECKPICTURE, Q_SIZE}));
+    EXPECT_EQ(s.shown, (lines{meshdialog(obj), "title: reading .OBJ file", "title: checking UV layout", "report: UV check",
+                              "save: " + Q(Q_CHECKPICTURE) + " [BMP files|*.BMP|PNG files|*.PNG] proposing " + D +
+                                  "/figcheck.png -> " + D + "/check.png",
+                              "ask: " + Q(Q_SIZE) + " proposing 640 -> 32", "title: making texture map",
+                              "title: finished", created(D + "/check.png")}));
+    ASSERT_EQ(s.texts.size(), 1u);
+    EXPECT_EQ(s.texts[0].rfind("UV check of " + obj + ", map 640 x 640\n", 0), 0u) << s.texts[0];
+    EXPECT_NE(s.texts[0].find("faces                           2"), std::string::npos) << s.texts[0];
+    EXPECT_EQ(rep.written, 1);
+    EXPECT_TRUE(exists(D + "/check.png"));
+
+    // Cancelled: the report alone, no picture.
+    s = script();
+    s.answers = {"file " + obj, "cancel"};
+    usescript(&s);
+    EXPECT_TRUE(checklayout(WN, &S, &rep));
+    usescript(nullptr);
+    EXPECT_EQ(scriptfaults(s), "") << transcript(s);
+    EXPECT_EQ(s.texts.size(), 1u);
+    EXPECT_EQ(dir.files(), (std::set<std::string>{"fig.obj", "fig.cr2", "check.png"}));
     EXPECT_FALSE(S.running);
 }
 

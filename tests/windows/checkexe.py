@@ -13,6 +13,7 @@ import tempfile
 MENU = '''"UVPAINTR" MENU
 BEGIN
   MENUITEM "&make texture map of OBJ mesh file", 256
+  MENUITEM "&check UV layout of OBJ mesh file", 264
   MENUITEM "e&xit", 262
   MENUITEM "&help", 263
 END'''

@@ -320,6 +320,7 @@ def samemaps(windir, linuxdir):
 # The run's questions, titles and help come from its own table (loadtexts);
 # the boxes' texts below are checked as they stand.
 MESH_Q = OUT_Q = CR2_Q = KIND_Q = SEP_Q = TB_Q = INV_Q = EXISTS_Q = SIZE_Q = HELP = FINISHED = None
+PICTURE_Q = None
 SEP_NOTE = ("Each file's name will be the name that you specified with the name of the "
             "material appended")
 CR2_ONLY = "these materials are in the .CR2 file but not in the .OBJ file"
@@ -333,7 +334,7 @@ def loadtexts(tool):
     t = dict(line.split("\t", 1) for line in out.splitlines())
     names = {"MESH_Q": "Q_MESH", "OUT_Q": "Q_OUTPUT", "CR2_Q": "Q_FIGURE", "KIND_Q": "Q_KIND",
              "SEP_Q": "Q_SEPARATE", "TB_Q": "Q_SENSE", "INV_Q": "Q_INVERT", "EXISTS_Q": "Q_EXISTS",
-             "SIZE_Q": "Q_SIZE", "HELP": "HELP", "FINISHED": "STAGE_FINISHED"}
+             "SIZE_Q": "Q_SIZE", "HELP": "HELP", "FINISHED": "STAGE_FINISHED", "PICTURE_Q": "Q_CHECKPICTURE"}
     for name, key in names.items():
         globals()[name] = t[key]
 
@@ -555,7 +556,34 @@ def one_run_at_a_time(s, args):
     samemaps(os.path.dirname(out), lin)
 
 
+def check_layout(s, args):
+    """The check command: the mesh, the report in a box that scrolls, the
+    picture; the window stays for another command."""
+    obj, _ = inputs(args)
+    out = os.path.join(args.work, "win", "check.bmp")
+    os.makedirs(os.path.dirname(out))
+    s.key("alt+c")
+    s.filename(MESH_Q, winpath(obj))
+    w = s.dialog("UV check", "the report box")
+    report = [c["text"] for c in w["children"] if c["id"] == 100]
+    check(report and report[0].startswith("UV check of " + lowwin(obj) + ", map 640 x 640\r\n"),
+          "the report reads %r" % (report[0][:120] if report else None))
+    check("faces                          73  (136 triangles)" in report[0], "the report's counts")
+    buttons = [c["text"] for c in w["children"] if c["class"] == "Button" and c["visible"]]
+    check(buttons == ["OK"], "report box buttons %s" % buttons)
+    s.key("Return")
+    s.filename(PICTURE_Q, winpath(out), proposed="figurecheck.png")
+    s.size("64")
+    s.box(CREATED, lowwin(out), owner=True)
+    s.ok()
+    s.quiet()  # the window stays
+    lin = os.path.join(args.work, "linux")
+    batch(args, lin, "--obj", obj, "--kind", "check", "--size", "64", "--out", os.path.join(lin, "check.bmp"))
+    samemaps(os.path.dirname(out), lin)
+
+
 SCENARIOS = {
+    "check_layout": check_layout,
     "window_help_exit": window_help_exit,
     "colored_per_material": colored_per_material,
     "mesh_map": mesh_map,
