@@ -9,8 +9,10 @@ bool setupmap(TextureJob* T);
 void clearmap(TextureJob* T);
 // True when face f belongs on map M (all faces when there is one map).
 bool onmap(const TextureJob* T, const Face& f);
-// Fills the faces of map M, each as a fan of triangles round its first corner,
-// in its material's colour; flags what it paints. Titles and reports to wn.
+// Fills the faces of map M in their materials' colours; flags what it paints.
+// Triangles and convex faces are fans of triangles round their first corner,
+// other faces (and convex ones of very many corners) polygons scanned row by
+// row. Titles and reports to wn.
 void paintfilled(window wn, TextureJob* T, const mesh* m);
 // Test hook: when > 0, paintfilled and paintoutline cut the map into this
 // many bands of rows (at most 32), painted by one thread per core; 0: a few
