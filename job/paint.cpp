@@ -3,6 +3,7 @@
 #include "job/tiles.h"
 #include "port/threads.h"
 #include "port/tuning.h"
+#include "raster/polyfill.h"
 
 #include <algorithm>
 #include <atomic>
@@ -56,7 +57,7 @@ void tick(progress* p, int i)
 // over the blocks that lie outside it without looking at their faces.
 const int BANDSPERTHREAD = 4;
 const int MAXBANDS = MAXTHREADS * BANDSPERTHREAD;
-const int MINFACES = 20000;  // below this a thread costs more than it saves
+const int MINCORNERS = 20000;  // below this a thread costs more than it saves
 const int MINROWS = 64;      // rows per band at least, unless the test hook says
 const int BLOCK = 256;       // faces per block
 
@@ -71,7 +72,7 @@ int bandcount(const TextureJob* T, const mesh* m)
 {
     int n = corecount() * BANDSPERTHREAD;
     if (n > T->n / MINROWS) n = T->n / MINROWS;
-    if (m->nf < MINFACES || corecount() == 1) n = 1;
+    if (m->nq < MINCORNERS || corecount() == 1) n = 1;
     if (knobs.paint_bands > 0) n = knobs.paint_bands < T->n ? knobs.paint_bands : T->n;
     if (n > MAXBANDS) n = MAXBANDS;
     return n < 1 ? 1 : n;
@@ -108,9 +109,19 @@ void cutbands(int n, const rowrange* r, int nblocks, int nb, int* cut)
     for (int i = 0; mid && i < nblocks; i++)
         if (r[i].lo <= r[i].hi) mid[ns++] = std::max(-1.0f, std::min((float)n, (r[i].lo + r[i].hi) / 2));
     if (ns) std::sort(mid, mid + ns);
+    // Fewer blocks than bands (a few faces of many corners): the rows they
+    // cover are cut evenly.
+    float top = (float)n, bottom = 0;
+    for (int i = 0; i < nblocks; i++)
+        if (r[i].lo <= r[i].hi) {
+            top = std::min(top, std::max(0.0f, r[i].lo));
+            bottom = std::max(bottom, std::min((float)n, r[i].hi));
+        }
     const int least = n / nb / 4 + 1;  // every band keeps a share of the rows
     for (int b = 1; b < nb; b++) {
-        int c = ns ? (int)std::ceil(mid[(size_t)ns * b / nb]) : (int)((long long)n * b / nb);
+        int c = ns >= nb ? (int)std::ceil(mid[(size_t)ns * b / nb])
+                : ns     ? (int)(top + (bottom - top) * b / nb)
+                         : (int)((long long)n * b / nb);
         if (c < cut[b - 1] + least) c = cut[b - 1] + least;
         if (c > n - (nb - b) * least) c = n - (nb - b) * least;
         cut[b] = c;
@@ -151,6 +162,54 @@ void inbands(const TextureJob* T, const mesh* m, progress* p, float reach, F pai
         }
     });
     std::free(r);
+}
+
+// Convex faces of more corners than this are painted as polygons: each
+// triangle of a fan walks the rows from the first corner to its own, most
+// of the face's. Up to it they keep the fan, which the scan matches but for
+// a rare boundary pixel (see paintpolygon).
+const int FANMAX = 256;
+
+// Room for the corners of a face moved into a tile, grown as faces need.
+struct pointroom {
+    xy* p;
+    int cap;
+};
+
+// Paints face f as the polygon it is where a fan of triangles would not do:
+// a face of 4 or more corners that is concave, crosses itself, or is convex
+// with more than FANMAX corners. The scan paints every pixel whose point
+// lies in the face or on an edge; a fan adds pixels outside a concave face.
+// On a convex face the two differ only where a point lies on an edge and
+// the edge's crossing is rounded past it: the fan paints it when the
+// crossing of a diagonal through the same point (corners in a line) is
+// rounded the other way, the scan paints a lowest corner on a whole pixel
+// that the fan's edges into it can miss. False, painting nothing, to leave
+// the face to the fan: a corner without a texture point or at infinity, a
+// convex face of few corners, or no room.
+// With points (a tile other than 1001), the corners are moved into its room.
+bool paintpolygon(TextureJob* T, const Face& f, pal3 col, int from, int to, polyroom* room, pointroom* points)
+{
+    if (f.n < 4 || !roomforcorners(room, f.n)) return false;
+    if (points && points->cap < f.n) {
+        xy* p = (xy*)std::realloc(points->p, sizeof(xy) * (size_t)f.n);
+        if (!p) return false;
+        points->p = p;
+        points->cap = f.n;
+    }
+    for (int k = 0; k < f.n; k++)
+        if (!(room->corners[k] = points ? shift(f.q[k].t, T, &points->p[k]) : f.q[k].t)) return false;
+    const int shape = polygonshape(room->corners, f.n, T->n, T->n, nullptr);
+    if (shape == POLY_NONFINITE || (shape == POLY_CONVEX && f.n <= FANMAX)) return false;
+    return fillpolygon(&T->J, T->used, room->corners, f.n, col, from, to, room);
+}
+
+// A quad, the usual face, with all its corners and convex: a fan, found
+// without the general test.
+inline bool fanquad(const Face& f, int n)
+{
+    const fcinfo* q = f.q;
+    return f.n == 4 && q[0].t && q[1].t && q[2].t && q[3].t && convexquad(q[0].t, q[1].t, q[2].t, q[3].t, n, n);
 }
 
 }  // namespace
@@ -195,13 +254,18 @@ void paintfilled(TextureJob* T)
     const bool shifted = T->tu != 0 || T->tv != 0;
     SetTitle(wn, STAGE_PAINT);
     progress p = {wn, m->nf, 0, m->nf / 100 + 1};
-    // A triangle paints rows ceil(top corner) to floor(bottom corner).
+    // A triangle or a polygon paints rows ceil(top corner) to floor(bottom
+    // corner).
     inbands(T, m, &p, 0, [=](int first, int end, int from, int to, progress* tk) {
+        polyroom room = {};
+        pointroom points = {nullptr, 0};
         for (int i = first; i < end; i++) {
             if (tk) tick(tk, i);
             const Face& f = m->fac[i];
             if (!onmap(T, f)) continue;
             pal3 col = m->mat[f.mat].col;
+            if (f.n > 3 && !fanquad(f, T->n) && paintpolygon(T, f, col, from, to, &room, shifted ? &points : nullptr))
+                continue;
             if (!shifted) {
                 for (int k = 2; k < f.n; k++) T->J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, col, flags, from, to);
                 continue;
@@ -211,6 +275,8 @@ void paintfilled(TextureJob* T)
                 T->J.filltriangle(shift(f.q[0].t, T, &a), shift(f.q[k - 1].t, T, &b), shift(f.q[k].t, T, &c), col, flags,
                                   from, to);
         }
+        freepolyroom(&room);
+        std::free(points.p);
     });
     Progress(wn, 100);
 }
@@ -252,12 +318,16 @@ void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour, int from
     long long sx = pixelof(s->x, n), sy = pixelof(s->y, n);
     long long tx = pixelof(t->x, n), ty = pixelof(t->y, n);
     long long dx = tx - sx, dy = ty - sy;
+    // A corner on u = 1 or v = 1 scales to column or row n, one past the
+    // map; the edge's points there are drawn in the last column or row.
+    const bool rightend = (sx > tx ? sx : tx) == n, lowend = (sy > ty ? sy : ty) == n && to == n - 1;
+    const double colend = rightend ? n + 1 : n, rowend = lowend ? n + 1 : to + 1;
     if (dy * dy >= dx * dx) {  // steep, a single point included
         double r = (dx == 0 && dy == 0) ? 1 : (double)dx / (double)dy;
-        long long last = ty < to ? ty : to;
+        long long last = ty < to ? ty : lowend ? n : to;
         for (long long i = sy > from ? sy : from; i <= last; i++) {
             double w = (double)(i - sy) * r + (double)sx;
-            if (w >= 0 && w < n) J->Row((int)i)[(int)w] = colour;
+            if (w >= 0 && w < colend) J->Row(i < n ? (int)i : n - 1)[w < n ? (int)w : n - 1] = colour;
         }
     } else {
         // Rows stay within one of sy and ty (either may be the greater, as
@@ -272,10 +342,10 @@ void drawedge(image* J, int n, const xy& s0, const xy& t0, pal3 colour, int from
             dy = -dy;
         }
         double r = (double)dy / (double)dx;
-        long long last = tx < n - 1 ? tx : n - 1;
+        long long last = tx < n - 1 ? tx : rightend ? n : n - 1;
         for (long long i = sx > 0 ? sx : 0; i <= last; i++) {
             double w = (double)(i - sx) * r + (double)sy;
-            if (w >= from && w < to + 1) J->Row((int)w)[(int)i] = colour;
+            if (w >= from && w < rowend) J->Row(w < n ? (int)w : n - 1)[i < n ? (int)i : n - 1] = colour;
         }
     }
 }

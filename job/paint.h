@@ -10,9 +10,11 @@ void clearmap(TextureJob* T);
 // True when face f belongs on map M (all faces when there is one map) and,
 // with tiles, touches the map's tile.
 bool onmap(const TextureJob* T, const Face& f);
-// Fills the faces of map M of T->OB, each as a fan of triangles round its
-// first corner, in its material's colour; flags what it paints. The bands
-// of rows painted on each core follow knobs.paint_bands when it is set.
+// Fills the faces of map M of T->OB in their materials' colours; flags what
+// it paints. Triangles and convex faces are fans of triangles round their
+// first corner, other faces (and convex ones of very many corners) polygons
+// scanned row by row. The bands of rows painted on each core follow
+// knobs.paint_bands when it is set.
 void paintfilled(TextureJob* T);
 // Outlines the faces of map M of T->OB in white; flags nothing.
 void paintoutline(TextureJob* T);

@@ -1,6 +1,8 @@
 // Painting maps: fans, outlines, edges, and bands of rows on every core.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -9,7 +11,9 @@
 #include <vector>
 
 #include "job/paint.h"
+#include "port/threads.h"
 #include "port/tuning.h"
+#include "raster/polyfill.h"
 
 namespace {
 
@@ -48,7 +52,7 @@ TEST(Outline, WorkedEdgesOnAMapOf8)
 
 TEST(Outline, EndsAreCutTowardZeroAndClippedPixelByPixel)
 {
-    // 1.0 lands on column 8, outside; the rest of the row is drawn.
+    // 1.0 lands on column 8, past the map, and is drawn in column 7.
     EXPECT_EQ(edge(8, xy(0.5, 0.25), xy(1.0, 0.25)),
               (pixels{{2, 4}, {2, 5}, {2, 6}, {2, 7}}));
     // Slightly below 0 cuts to 0 and is drawn.
@@ -97,6 +101,8 @@ struct smallmesh {
             mats.push_back(mt);
         }
         std::memset(&m, 0, sizeof m);
+        m.pts = corners.data();
+        m.nq = (int)corners.size();
         m.fac = faces.data();
         m.nf = (int)faces.size();
         m.mat = mats.data();
@@ -177,7 +183,162 @@ TEST(Outline, EveryEdgeIncludingTheClosingOneAndNoneAtAMissingCorner)
     EXPECT_EQ(g.rgb(3, 3), 0xFFFFFFu);  // the diagonal from the last corner to the first
 }
 
+// Paints face f on j alone, whole, as a polygon or as a fan.
+void paintface(job& j, const Face& f, pal3 col, bool polygon)
+{
+    std::vector<const xy*> c;
+    for (int k = 0; k < f.n; k++) c.push_back(f.q[k].t);
+    polyroom R = {};
+    EXPECT_TRUE(!polygon || fillpolygon(&j.T.J, j.T.used, c.data(), f.n, col, 0, MAXSIDE, &R));
+    for (int k = 2; !polygon && k < f.n; k++) j.T.J.filltriangle(c[0], c[k - 1], c[k], col, j.T.used);
+    freepolyroom(&R);
+}
+
+// Corner lists of faces for smallmesh: face k takes the next sizes[k] points.
+std::vector<std::vector<int>> runs(const std::vector<int>& sizes)
+{
+    std::vector<std::vector<int>> f;
+    int next = 0;
+    for (int n : sizes) {
+        f.emplace_back();
+        for (int k = 0; k < n; k++) f.back().push_back(next++);
+    }
+    return f;
+}
+
+// n corners round an ellipse, added to p.
+void ellipse(std::vector<xy>& p, int n, double cu, double cv, double ru, double rv)
+{
+    for (int k = 0; k < n; k++)
+        p.push_back(xy(cu + ru * std::cos(2 * M_PI * k / n), cv + rv * std::sin(2 * M_PI * k / n)));
+}
+
 }  // namespace
+
+// Concave and crossing faces (a star of 24 corners, an L, a bow-tie) are
+// painted as polygons, and so is a convex face of 300 corners; convex faces
+// of up to 256 corners (on whole pixels, with corners repeated, or
+// anywhere), a face missing a texture corner and one with a corner at NaN
+// are their fans, byte for byte, as before.
+TEST(Filled, EachFaceIsPaintedAsItsShapeAsks)
+{
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> unit(0.1, 0.9);
+    const int n = 203;
+    std::vector<xy> pts, star;
+    std::vector<int> sizes;
+    for (int k = 0; k < 24; k++) {
+        const double r = k % 2 ? 0.2 : 0.45;
+        star.push_back(xy(0.5 + r * std::cos(M_PI * k / 12), 0.5 + r * std::sin(M_PI * k / 12)));
+    }
+    std::vector<std::vector<xy>> shapes = {
+        star,
+        {xy(0.05, 0.05), xy(0.4, 0.05), xy(0.4, 0.3), xy(0.2, 0.3), xy(0.2, 0.6), xy(0.05, 0.6)},
+        {xy(0.6, 0.6), xy(0.95, 0.95), xy(0.95, 0.6), xy(0.6, 0.95)},
+        {}};
+    ellipse(shapes[3], 300, 0.5, 0.5, 0.3, 0.4);
+    for (int k = 0; k < 60; k++) {  // convex faces of 4 to 256 corners, every other on whole pixels
+        std::vector<xy> f;
+        ellipse(f, k % 20 ? 4 + k % 13 : 256, unit(rng), unit(rng), 0.2 * unit(rng), 0.2 * unit(rng));
+        if (k % 2) f = {xy(0.1, 0.2), xy(0.5, 0.1), xy(0.5, 0.1), xy(0.7, 0.6), xy(0.2, 0.4), xy(0.15, 0.3)};
+        for (xy& p : f) p = k % 2 ? xy(std::round(p.x * n + k) / n, std::round(p.y * n) / n) : p;
+        shapes.push_back(f);
+    }
+    shapes.push_back(star);  // a corner missing, below
+    shapes.push_back({xy(0.1, 0.1), xy(std::nan(""), 0.2), xy(0.9, 0.5), xy(0.5, 0.5), xy(0.3, 0.9)});
+    for (const auto& f : shapes) pts.insert(pts.end(), f.begin(), f.end()), sizes.push_back((int)f.size());
+    std::vector<std::vector<int>> faces = runs(sizes);
+    faces[64][5] = -1;  // the second star: a corner without a texture point
+    std::vector<int> mats(sizes.size());
+    for (int& m : mats) m = (int)(rng() % 3);
+    smallmesh s(pts, faces, mats, {pal3(200, 10, 10), pal3(10, 200, 10), pal3(10, 10, 200)});
+    job expected(n, 1, 0, MAP_COLOURED), painted(n, 1, 0, MAP_COLOURED);  // the last made takes `used`
+    painted.T.OB = &s.m;
+    paintfilled(&painted.T);
+    for (int i = 0; i < s.m.nf; i++) paintface(expected, s.m.fac[i], s.m.mat[s.m.fac[i].mat].col, i < 4);
+    ASSERT_EQ(std::memcmp(painted.T.J.P, expected.T.J.P, painted.T.J.pixelbytes()), 0);
+    ASSERT_TRUE(painted.flags == expected.flags);
+}
+
+// A convex face whose fan misses its lowest corner, on the whole pixel
+// (106, 176), as both edges into it round their crossings of its row past
+// it: with 5 corners (one repeated) it is a fan and misses it; with 300
+// (a bulge along its upper edge) a polygon and paints it.
+TEST(Filled, ConvexFacesOfManyCornersArePolygons)
+{
+    const xy a(0.00410256302, 0.000795177941), b(0.0159383435, 0.000439574273), c(0.522167504, 0.866995096),
+        d(0.00594008248, 0.0139538348);
+    std::vector<xy> few = {a, a, b, c, d}, many = {a};
+    for (int k = 1; k < 297; k++) {
+        const double t = k / 297.0, bulge = 2e-3 * t * (1 - t);
+        many.push_back(xy(a.x + t * (b.x - a.x), a.y + t * (b.y - a.y) - bulge));
+    }
+    many.insert(many.end(), {b, c, d});
+    for (const auto& p : {few, many}) {
+        smallmesh s(p, runs({(int)p.size()}), {0}, {pal3(1, 2, 3)});
+        job j(203, 1, 0, MAP_COLOURED);
+        j.T.OB = &s.m;
+        paintfilled(&j.T);
+        EXPECT_GT(std::count(j.flags.begin(), j.flags.end(), 1), 150);
+        EXPECT_EQ(j.flags[176 * 203 + 106], p.size() > 256) << p.size() << " corners";
+    }
+}
+
+// A mesh of one face of 32767 corners (a circle) is cut into bands of rows
+// on a machine of several cores: the progress comes from the bands as they
+// are done (from one band it would sit at 0 until the face was painted),
+// and the map is the face painted whole.
+TEST(Filled, OneFaceOfManyCornersIsPaintedInBands)
+{
+    std::vector<xy> pts;
+    ellipse(pts, 32767, 0.5, 0.5, 0.45, 0.45);
+    smallmesh s(pts, runs({32767}), {0}, {pal3(1, 2, 3)});
+    static std::vector<int> seen;
+    promptops ops = {};
+    ops.settitle = [](window, stage, const char*) {};
+    ops.progress = [](window, int percent) { seen.push_back(percent); };
+    const promptops* before = currentprompts();
+    setprompts(&ops);
+    job whole(1024, 1, 0, MAP_COLOURED), j(1024, 1, 0, MAP_COLOURED);
+    j.T.OB = &s.m;
+    paintfilled(&j.T);
+    setprompts(before);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.front() > 0, corecount() > 1);  // a band's share, or the one face's tick
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    paintface(whole, s.m.fac[0], pal3(1, 2, 3), true);
+    EXPECT_EQ(std::memcmp(j.T.J.P, whole.T.J.P, j.T.J.pixelbytes()), 0);
+    EXPECT_TRUE(j.flags == whole.flags);
+}
+
+// Corners on u = 1 or v = 1 scale to one past the map: their edges are
+// drawn in the last column or row, so the unit square shows all four sides
+// at every size, in one band or several. Edges that run on past the map
+// are cut at its border as before.
+TEST(Outline, EdgesOnTheFarBordersAreDrawnInTheLastColumnAndRow)
+{
+    smallmesh quad({xy(0, 0), xy(1, 0), xy(1, 1), xy(0, 1)}, {{0, 1, 2, 3}}, {0}, {pal3()});
+    for (int n : {1, 2, 8})
+        for (int bands : {1, 3}) {
+            knobs.paint_bands = n > 1 ? bands : 0;
+            job j(n, 1, 0, MAP_MESH);
+            j.T.OB = &quad.m;
+            paintoutline(&j.T);
+            for (int y = 0; y < n; y++)
+                for (int x = 0; x < n; x++)
+                    EXPECT_EQ(j.rgb(y, x) == 0xFFFFFFu, x == 0 || y == 0 || x == n - 1 || y == n - 1)
+                        << n << ": " << x << "," << y;
+        }
+    knobs.paint_bands = 0;
+    EXPECT_EQ(edge(8, xy(1, 0.25), xy(1, 0.75)), (pixels{{2, 7}, {3, 7}, {4, 7}, {5, 7}, {6, 7}}));
+    EXPECT_EQ(edge(8, xy(0.25, 1), xy(0.625, 1)), (pixels{{7, 2}, {7, 3}, {7, 4}, {7, 5}}));
+    EXPECT_EQ(edge(8, xy(0.5, 0.5), xy(1, 1)), (pixels{{4, 4}, {5, 5}, {6, 6}, {7, 7}}));
+    EXPECT_EQ(edge(8, xy(0, 0.25), xy(1, 0.5)),
+              (pixels{{2, 0}, {2, 1}, {2, 2}, {2, 3}, {3, 4}, {3, 5}, {3, 6}, {3, 7}, {4, 7}}));
+    EXPECT_EQ(edge(8, xy(0.5, 0.5), xy(1.5, 1)), (pixels{{4, 4}, {4, 5}, {5, 6}, {5, 7}}));
+    EXPECT_EQ(edge(8, xy(0.5, 0.5), xy(1, 1.5)), (pixels{{4, 4}, {5, 4}, {6, 5}, {7, 5}}));
+}
 
 // Many overlapping faces of several materials, enough for the painting to
 // share the rows out among threads: the map and its flags are byte for byte
@@ -221,12 +382,15 @@ TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
             knobs.paint_bands = bands;
             job shared(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_COLOURED);
             shared.T.OB = &s.m;
-    paintfilled(&shared.T);
+            paintfilled(&shared.T);
             job inturn(n, 1, 0, MAP_COLOURED);
             for (int i = 0; i < s.m.nf; i++) {
                 const Face& f = s.m.fac[i];
                 if (M >= 0 && f.mat != M) continue;
-                for (int k = 2; k < f.n; k++) inturn.T.J.filltriangle(f.q[0].t, f.q[k - 1].t, f.q[k].t, s.m.mat[f.mat].col, inturn.T.used);
+                std::vector<const xy*> c;  // quads that are not convex are polygons
+                for (int k = 0; k < f.n; k++) c.push_back(f.q[k].t);
+                const int shape = f.n == 4 ? polygonshape(c.data(), 4, n, n, nullptr) : POLY_CONVEX;
+                paintface(inturn, f, s.m.mat[f.mat].col, shape == POLY_CONCAVE || shape == POLY_CROSSING);
             }
             ASSERT_EQ(std::memcmp(shared.T.J.P, inturn.T.J.P, shared.T.J.pixelbytes()), 0);
             ASSERT_TRUE(shared.flags == inturn.flags);
@@ -234,7 +398,7 @@ TEST(Filled, SharedOutPaintingEqualsPaintingInTurn)
             // Outlines, every edge of every face on the map.
             job lines(n, M < 0 ? 1 : 5, M < 0 ? 0 : M, MAP_MESH);
             lines.T.OB = &s.m;
-    paintoutline(&lines.T);
+            paintoutline(&lines.T);
             job edges(n, 1, 0, MAP_MESH);
             for (int i = 0; i < s.m.nf; i++) {
                 const Face& f = s.m.fac[i];
