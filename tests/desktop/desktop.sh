@@ -158,6 +158,26 @@ transparency)
     samebytes tr.bmp --obj Figure.obj --cr2 Figure.cr2 --out batch.bmp --kind transparency \
         --black-transparent --size 640
     ;;
+check)
+    # The check command: the report in a box that scrolls, the picture in the
+    # file chosen, and the window stays for another command.
+    press "$main" alt+c
+    choose open "$MESHQ" "" Figure.obj
+    titles "$STAGE_READMESH" "$STAGE_CHECK"
+    box report "UV check" "" Return
+    choose save "$Q_CHECKPICTURE" "$work/Figurecheck.png" check.bmp
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" 64
+    press "$w" Return
+    titles "$STAGE_PAINT" "$STAGE_FINISHED"
+    box message "$CREATED" "$work/check.bmp" Return
+    alive || fail "the check closed the program"
+    press "$main" alt+x
+    ends 0
+    nomore
+    samebytes check.bmp --obj Figure.obj --kind check --size 64 --out batch.bmp
+    ;;
 checkonly)
     # A cancelled output dialog makes a check-only run: the reports, no file,
     # and the window closes.
