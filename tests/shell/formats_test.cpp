@@ -1,6 +1,7 @@
 // Maps in every format and tile, read back by programs of their own:
 // ImageMagick decodes the PNG maps, pngcheck checks them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <set>
@@ -153,7 +154,7 @@ TEST_F(Formats, TilesAreNumberedAndEachAWholeMap)
     EXPECT_EQ(slurp(out), dir.at("t.1001.png") + "\n" + dir.at("t.1002.png") + "\n" + dir.at("t.1011.png") + "\n" +
                               dir.at("t.1012.png") + "\n");
     EXPECT_EQ(slurp(err),
-              "1 face reaches beyond the UDIM tiles (u from 0 to 10, v from 0 to 899): no map shows what lies beyond\n");
+              "1 face reaches beyond the UDIM tiles (u from 0 to 10, v from 0 to 100): no map shows what lies beyond\n");
     for (const char* t : {"1001", "1002", "1011", "1012"}) pngchecked(dir.at(std::string("t.") + t + ".png"));
     // Tile 1002 holds the second face where 1001 holds the first: the same
     // triangle a tile over, so the same outline.
@@ -190,3 +191,88 @@ TEST_F(Formats, FacesBeyondTheMapAreSaidOnce)
 }
 
 }  // namespace
+
+namespace {
+// What the batch command prints on standard output, its status in *status.
+std::string stdoutof(std::vector<std::string> args, int* status)
+{
+    args.insert(args.begin(), "uvpaint");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(&a[0]);
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    *status = runbatch((int)args.size(), argv.data(), out, err);
+    std::string e = slurp(err);
+    EXPECT_EQ(e, "") << e;
+    return slurp(out);
+}
+}  // namespace
+
+// The mesh map as SVG outlines, per material and per tile as the bitmaps
+// are, read back by an XML parser of its own.
+TEST_F(Formats, SvgMapsAreNamedAsTheBitmapsAndParse)
+{
+    ASSERT_EQ(uvpaint({"--obj", MESH, "--out", dir.at("m.svg"), "--size", "1024", "--separate", "--tiles"}), 0);
+    std::set<std::string> want = {"m_skin.1001.svg", "m_Hair.1001.svg", "m_Eyes.1001.svg", "m_Shirt.1001.svg",
+                                  "m_Belt.1001.svg", "m_Pants.1001.svg", "m_Shoes.1001.svg"};
+    EXPECT_EQ(dir.files(), want);
+    int status = 0;
+    const std::string polygons =
+        output(std::string(PYTHON) + " -c \"import sys,xml.etree.ElementTree as E; r=E.parse(sys.argv[1]).getroot(); "
+                                     "print(r.get('viewBox'), len(r.findall('.//{http://www.w3.org/2000/svg}polygon')))\" '" +
+                   dir.at("m_Shirt.1001.svg") + "' 2>&1",
+               &status);
+    EXPECT_EQ(status, 0) << polygons;
+    EXPECT_EQ(polygons, "0 0 1024 1024 18\n");
+}
+
+// The report: text for a person, JSON for a pipeline, the status telling
+// whether anything was found that is not allowed.
+TEST_F(Formats, ReportStatusFollowsWhatIsFoundAndAllowed)
+{
+    const std::string layout = SAMPLES + "/layout.obj";
+    int status = -1;
+    const std::string text = stdoutof({"--obj", layout, "--report", "--size", "256"}, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(text.find("faces over other islands        2: line 44, line 45"), std::string::npos) << text;
+    stdoutof({"--obj", layout, "--report", "--allow", "overlaps,flipped,degenerate,stray,crossing"}, &status);
+    EXPECT_EQ(status, 0);
+    stdoutof({"--obj", layout, "--report", "--allow", "overlaps,flipped"}, &status);
+    EXPECT_EQ(status, 1);
+    stdoutof({"--obj", MESH, "--report"}, &status);
+    EXPECT_EQ(status, 0);
+
+    const std::string json = stdoutof({"--obj", layout, "--report=json", "--size", "256"}, &status);
+    EXPECT_EQ(status, 1);
+    dir.put("r.json", json);
+    const std::string found = output(std::string(PYTHON) + " -c \"import json,sys; d=json.load(open(sys.argv[1])); "
+                                                           "print(d['schema'], ','.join(d['found']))\" '" +
+                                         dir.at("r.json") + "' 2>&1",
+                                     &status);
+    EXPECT_EQ(status, 0) << found;
+    EXPECT_EQ(found, "uvpaint-report/1 degenerate,flipped,stray,crossing,overlaps\n");
+
+    // With a map: the map is made, and the status is the report's.
+    stdoutof({"--obj", layout, "--report", "--out", dir.at("l.png"), "--kind", "check", "-q"}, &status);
+    EXPECT_EQ(status, 1);
+    pngchecked(dir.at("l.png"));
+}
+
+// README's worked example is what the program says of the sample.
+TEST(Readme, ReportOfTheSampleIsTheProgramsOwn)
+{
+    const std::string readme = readfile(SAMPLES + "/../README.md");
+    const std::string begin = "<!-- report of samples/layout.obj -->\n```\n", end = "```\n<!-- end of report -->";
+    const size_t a = readme.find(begin), b = readme.find(end);
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    const std::string shown = readme.substr(a + begin.size(), b - a - begin.size());
+    char here[PATHSIZE];
+    ASSERT_TRUE(getcwd(here, sizeof here));
+    ASSERT_EQ(chdir((SAMPLES + "/..").c_str()), 0);
+    int status = -1;
+    const std::string said = stdoutof({"--obj", "samples/layout.obj", "--report", "--size", "256"}, &status);
+    EXPECT_EQ(chdir(here), 0);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(shown, said);
+}
