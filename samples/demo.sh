@@ -14,6 +14,7 @@ mkdir -p "$dir/materials" || exit 2
 dir=$(cd "$dir" && pwd)
 obj=$here/figure.obj
 cr2=$here/figure.cr2
+fig=$obj
 
 log=$(mktemp) || exit 2
 trap 'rm -f "$log"' EXIT
@@ -23,7 +24,7 @@ trap 'rm -f "$log"' EXIT
 step() {
     what=$1
     shift
-    if "$bin" --obj "$obj" --overwrite --invert "$@" 2> "$log"; then
+    if "$bin" --obj "$obj" --overwrite --invert "$@" > /dev/null 2> "$log"; then
         echo "demo: made $what"
     else
         cat "$log" >&2
@@ -44,4 +45,17 @@ step "a transparency map (black = transparent): $dir/figure_transparency.bmp" \
     --cr2 "$cr2" --kind transparency --black-transparent --out "$dir/figure_transparency.bmp"
 step "one coloured map per material in $dir/materials/" \
     --cr2 "$cr2" --separate --out "$dir/materials/figure.bmp"
-ls -l "$dir"/*.bmp "$dir"/materials/*.bmp || exit 1
+step "a coloured PNG with a transparent background: $dir/figure_colored.png" \
+    --cr2 "$cr2" --alpha --out "$dir/figure_colored.png"
+step "an SVG template that scales to any size: $dir/figure_mesh.svg" --kind mesh --out "$dir/figure_mesh.svg"
+obj=$here/tiles.obj
+step "a map per UDIM tile of a signboard: $dir/tiles.1001.png ... tiles.1012.png" \
+    --kind mesh --tiles --out "$dir/tiles.png"
+obj=$here/layout.obj
+step "the UV check picture of a crate with a faulty layout: $dir/layout_check.png" \
+    --kind check --out "$dir/layout_check.png"
+"$bin" --obj "$obj" --report > "$dir/layout_report.txt"
+[ $? -le 1 ] || { echo "demo: FAILED to check the layout" >&2; exit 1; }
+echo "demo: made the UV check's report of the crate: $dir/layout_report.txt"
+obj=$fig
+ls -l "$dir"/*.bmp "$dir"/*.png "$dir"/*.svg "$dir"/*.txt "$dir"/materials/*.bmp || exit 1
