@@ -1,10 +1,12 @@
 // Whole batch runs on the fuzzer's bytes. The first byte picks the options
 // (bits 0-1: coloured, mesh, transparency or a check-only run; bit 2 one map
 // per material; bit 3 inverted; bit 4 black transparent; bit 5 a file of the
-// output name exists; bit 6 --overwrite), the second the
-// size (1 to 64); the rest is the mesh, then, after a line "--cr2--", the
-// figure. Every map written must be a whole 24-bit .BMP of that size, and
-// nothing but the maps may be left in the folder.
+// output name exists; bit 6 --overwrite; bit 7 the check picture instead of
+// the kind), the second the size (bits 0-5: 1 to 64) and more (bit 6 the
+// UV check's report, in place of a check-only run's names; bit 7 --tiles);
+// the rest is the mesh, then, after a line "--cr2--", the figure. Every map
+// written must be a whole 24-bit .BMP of that size, and nothing but the maps
+// may be left in the folder.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -74,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2) return 0;
     const int flags = data[0];
     const int n = 1 + data[1] % 64;
+    const bool report = data[1] & 64, tiles = data[1] & 128;
     const uint8_t* body = data + 2;
     const size_t len = size - 2;
     const uint8_t* cut = (const uint8_t*)memmem(body, len, SEPARATOR, sizeof SEPARATOR - 1);
@@ -88,11 +91,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int kind = flags & 3;
     const bool checkonly = kind == 3;
     const bool separate = flags & 4;
-    std::vector<std::string> args = {"uvpaint", "--obj", obj, "--cr2", cr2, "--size", std::to_string(n)};
+    std::vector<std::string> args = {"uvpaint", "--obj", obj, "--size", std::to_string(n)};
+    if (!(checkonly && report)) args.insert(args.end(), {"--cr2", cr2});
+    if (report) args.push_back(flags & 8 ? "--report=json" : "--report");
     if (!checkonly) {
         const char* kinds[] = {"colored", "mesh", "transparency"};
-        args.insert(args.end(), {"--out", out, "--kind", kinds[kind]});
+        args.insert(args.end(), {"--out", out, "--kind", flags & 128 ? "check" : kinds[kind]});
         if (separate) args.push_back("--separate");
+        if (tiles) args.push_back("--tiles");
         if (flags & 8) args.push_back("--invert");
         if (flags & 16) args.push_back("--black-transparent");
         if (overwrite) args.push_back("--overwrite");
@@ -115,14 +121,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         }
         if (name == "o.bmp" && existing && !overwrite) fail("o.bmp replaced without --overwrite");
-        bool ismap = name.size() >= 5 && name.compare(name.size() - 4, 4, ".bmp") == 0 &&
-                     (name == "o.bmp" || (separate && name.compare(0, 2, "o_") == 0));
+        // o.bmp, o_PART.bmp with --separate, and either with a tile's
+        // number before the ending with --tiles.
+        const bool tiled = tiles && name.size() >= 10 && name[name.size() - 9] == '.' &&
+                           name.find_first_not_of("0123456789", name.size() - 8) == name.size() - 4;
+        const std::string stem = tiled ? name.substr(0, name.size() - 9) + ".bmp" : name;
+        bool ismap = stem.size() >= 5 && stem.compare(stem.size() - 4, 4, ".bmp") == 0 &&
+                     (stem == "o.bmp" || (separate && stem.compare(0, 2, "o_") == 0)) && tiled == tiles;
         if (!ismap || checkonly) fail("left over: %s", name.c_str());
         checkbmp(name, n);
         maps++;
         plain = plain || name == "o.bmp";
     }
-    if (!checkonly && status == 0 && (maps == 0 || (!separate && !plain)))
+    if (!checkonly && status == 0 && (maps == 0 || (!separate && !tiles && !plain)))
         fail("status 0 but %d maps written", maps);
     if (!checkonly && status == 0 && kept && !overwrite) fail("status 0 but o.bmp kept");
     cleardir();
