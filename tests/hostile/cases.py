@@ -174,4 +174,30 @@ CASES = [
          [CANTOPEN % ("missing.cr2", NOFILE)]),
 ]
 
+# -- maps in other formats and tiles, and the UV check's report -----------
+BEYOND = ("1 face reaches beyond the UDIM tiles (u from 0 to 10, v from 0 to 100): "
+          "no map shows what lies beyond")
+CASES += [
+    case("png_map", ["clean.obj", "clean.cr2"], colored("clean.obj", out="map.png"), 0,
+         ["I have created this texture map file: map.png"], maps={"map.png": ("png", 64)}),
+    case("png_alpha_tiles_far_out", ["tiles3.obj"],
+         ["--obj", "tiles3.obj", "--out", "map.png", "--size", "16", "--tiles", "--alpha"], 0,
+         [BEYOND], ["map.1001.png", "map.1002.png", "map.1003.png"],
+         maps={"map.%d.png" % t: ("png", 16) for t in (1001, 1002, 1003)}),
+    case("tiles_1000", ["tiles1000.obj"],
+         ["--obj", "tiles1000.obj", "--out", "map.bmp", "--size", "2", "--tiles", "-q"], 0, [BEYOND],
+         maps={"map.%d.bmp" % (1001 + k): ("bmp", 2) for k in range(1000)}),
+    case("svg_nan_inf_coordinates", ["nancoords.obj"],
+         ["--obj", "nancoords.obj", "--out", "map.svg", "--size", "64"], 0,
+         ["I have created this texture map file: map.svg"], maps={"map.svg": ("svg", 64)}),
+    case("report_nan_inf_coordinates", ["nancoords.obj"], ["--obj", "nancoords.obj", "--report=json"], 1,
+         out=["*"]),
+    case("report_1000_tiles", ["tiles1000.obj"], ["--obj", "tiles1000.obj", "--report", "--size", "2048"], 1,
+         out=["*"]),
+    case("check_picture_far_out", ["tiles3.obj"],
+         ["--obj", "tiles3.obj", "--kind", "check", "--out", "map.bmp", "--size", "64"], 0,
+         ["uvpaint: 3 faces reach beyond texture space 0..1, which the map does not show; --tiles paints them "
+          "as UDIM tiles", CREATED], maps={"map.bmp": ("bmp", 64)}),
+]
+
 BYNAME = {c["name"]: c for c in CASES}

@@ -98,12 +98,28 @@ DIRECTORY = None  # a folder where a file belongs
 
 # No name may be a Windows device name (nul.obj is the NUL device there).
 
+def tiles(n):
+    """A small square in each of n UDIM tiles (u across, then v up), then a
+    face far beyond every tile."""
+    out = ["v 0 0 0\nv 1 0 0\nv 1 1 0\n"]
+    for k in range(n):
+        u, v = k % 10 + 0.25, k // 10 + 0.25
+        out.append("vt %g %g\nvt %g %g\nvt %g %g\n" % (u, v, u + 0.5, v, u, v + 0.5))
+    out.append("vt 1e30 0.5\nvt 2e30 0.5\nvt 1e30 0.7\n")
+    for k in range(n + 1):
+        out.append("f 1/%d 2/%d 3/%d\n" % (3 * k + 1, 3 * k + 2, 3 * k + 3))
+    return b("".join(out))
+
+
 FIXTURES = {
     "dir.obj": DIRECTORY,
     "dir.cr2": DIRECTORY,
     # -- the clean references --------------------------------------------
     "clean.obj": lambda: b(CLEAN),
     "clean.cr2": lambda: b(CLEANCR2),
+    # -- tiles -------------------------------------------------------------
+    "tiles3.obj": lambda: tiles(3),
+    "tiles1000.obj": lambda: tiles(1000),
     # -- line structure ----------------------------------------------------
     "empty.obj": lambda: b"",
     "blank.obj": lambda: b("\n\n   \n\t\t\n\r\n \r \n" * 50),
