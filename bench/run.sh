@@ -53,12 +53,7 @@ label() {  # 1000000 -> 1m, 2000 -> 2k
 }
 
 # A figure naming the mesh's materials, each with the Kd colour of its .mtl.
-figure() {
-    awk 'BEGIN { print "{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{" }
-         $1 == "newmtl" { name = $2 }
-         $1 == "Kd" { printf "\tmaterial %s\n\t\t{\n\t\tKdColor %s %s %s 1\n\t\ttMax 0\n\t\t}\n", name, $2, $3, $4 }
-         END { print "\t}\n}" }' "$1"
-}
+figure() { awk -f "$here/figure.awk" "$1"; }
 
 # The meshes, made when missing: in a folder of their own and moved into
 # place when whole, so that a stopped run leaves no half mesh to be timed.
