@@ -402,7 +402,12 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->tu = T->tv = 0;
 }
 
-bool checklayout(window wn, jobsession* S, jobreport* rep)
+namespace {
+// One run of S: the mesh question, then body(T, report) on a record made
+// for it with opts, then the clean-up (an early stop may hold the figure's
+// materials). What body returns: whether the run reached its clean-up.
+template <class F>
+bool onerun(window wn, jobsession* S, jobreport* rep, const joboptions& opts, F body)
 {
     if (S->running) return false;  // one run at a time
     S->running = true;
@@ -411,10 +416,8 @@ bool checklayout(window wn, jobsession* S, jobreport* rep)
     if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
         TextureJob T;
         startjob(&T, wn, S->file);
-        T.colmap = MAP_CHECK;
-        T.opt.check = true;
-        T.opt.report = REPORT_TEXT;
-        done = checkrun(&T, &r);
+        T.opt = opts;
+        done = body(&T, &r);
         cleanup(&T);
         r.cleanup = done;
     }
@@ -422,22 +425,20 @@ bool checklayout(window wn, jobsession* S, jobreport* rep)
     S->running = false;
     return done;
 }
+}  // namespace
+
+bool checklayout(window wn, jobsession* S, jobreport* rep)
+{
+    joboptions opts = {};
+    opts.check = true;
+    opts.report = REPORT_TEXT;
+    return onerun(wn, S, rep, opts, [](TextureJob* T, jobreport* r) {
+        T->colmap = MAP_CHECK;
+        return checkrun(T, r);
+    });
+}
 
 bool maketexmap(window wn, jobsession* S, jobreport* rep, const joboptions* opts)
 {
-    if (S->running) return false;  // one run at a time
-    S->running = true;
-    jobreport r = {0, 0, 0, 0, 0, -1, 0};
-    bool done = false;
-    if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
-        TextureJob T;
-        startjob(&T, wn, S->file);
-        if (opts) T.opt = *opts;
-        done = run(&T, &r);
-        cleanup(&T);  // an early stop may hold the figure's materials
-        r.cleanup = done;
-    }
-    if (rep) *rep = r;
-    S->running = false;
-    return done;
+    return onerun(wn, S, rep, opts ? *opts : joboptions(), run);
 }
