@@ -3,6 +3,7 @@
 #include "job/state.h"
 
 extern const char filterBMP[];  // the file dialogs' filter for .BMP names
+extern const char devicetitle[];  // the box about a map name that is a device's
 
 // Copies a material name into dst (room for 32 bytes) so that it can stand
 // in a file name: / \ : * ? " < > | and control bytes become _, and a name
@@ -19,7 +20,7 @@ int nameparts(TextureJob* T);
 void mapfilename(TextureJob* T);
 // Asks for another name when out exists, names and writes map M, and confirms
 // a single map. 1 when written; 0 when skipped at the question or not
-// written (warned).
+// written (warned: a write failed, or the name is a device's).
 int writemap(TextureJob* T);
 // Releases the material list, the mesh, the flags, the finishing scratch
 // and J's pixels, each as far as it exists; safe at any point of a run.
