@@ -75,6 +75,9 @@ help_exit)
     # the program with status 0.
     xdotool getwindowgeometry "$main" | grep -q 'Geometry: 1280x800' ||
         fail "main window not maximised: $(xdotool getwindowgeometry "$main")"
+    # The program's icon, 48 x 48, for the window manager and task bar.
+    xprop -id "$main" _NET_WM_ICON | head -n 1 | grep -q 'Icon (48 x 48):' ||
+        fail "the main window has no 48 x 48 icon: $(xprop -id "$main" _NET_WM_ICON | head -n 1)"
     press "$main" alt+h
     box message "uvpaint help" "$HELP" Return
     alive || fail "help ended the program"
