@@ -6,7 +6,7 @@ desktop; and uvpaint_icon.h, the 48 x 48 picture the Linux window shows.
 The picture: a dark UV square with a grey grid, a red painted triangle with a
 white outline, and a yellow margin along its lower edge. It is drawn on a
 32 x 32 plan and, at other sizes, at that scale.
-Usage: make_icon.py [OUT.ico]   (default: every file, beside this script)
+Usage: make_icon.py [OUT.ico | DIR]   (default: every file, beside this script)
 """
 import os
 import struct
@@ -121,9 +121,10 @@ def header(px):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    if len(sys.argv) > 1:
+    if len(sys.argv) > 1 and not os.path.isdir(sys.argv[1]):
         outputs = {sys.argv[1]: lambda: ico(picture())}
     else:
+        here = sys.argv[1] if len(sys.argv) > 1 else here
         outputs = {os.path.join(here, "uvpaint.ico"): lambda: ico(picture()),
                    os.path.join(here, "uvpaint_icon.h"): lambda: header(picture(HEADER_SIZE)).encode()}
         for n in PNG_SIZES:
