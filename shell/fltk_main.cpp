@@ -12,6 +12,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/x.H>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "resources/uvpaint_icon.h"
@@ -96,8 +97,11 @@ void maximise(Fl_Window* w)
 }
 }
 
-int rundesktop(int, char**)
+int rundesktop(int argc, char** argv)
 {
+    // A mesh given by name (a file manager's "Open with") is the first
+    // run's proposal.
+    if (argc > 1) std::snprintf(session.file, sizeof session.file, "%s", argv[1]);
     // Opened here rather than by FLTK, which ends the program when it cannot.
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return -1;

@@ -223,6 +223,9 @@ int uvpaintmain(HINSTANCE hInst)
         utf8console();
         return runbatch(argc, argv);
     }
+    // A mesh dropped on the program (or "Open with") is the first run's
+    // proposal.
+    if (argc > 1) std::snprintf(session.file, sizeof session.file, "%s", argv[1]);
     setprompts(&win32prompts);
     Register(progname, MainWinProc);
     std::memset(KEYS, 0, sizeof KEYS);

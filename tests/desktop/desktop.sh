@@ -67,7 +67,8 @@ fi
 
 startx
 [ "$scenario" = gtkopen ] && GTK=1
-startapp
+# A mesh named alone, as a file manager's "Open with" gives it.
+if [ "$scenario" = openwith ]; then startapp Figure.obj; else startapp; fi
 
 case $scenario in
 help_exit)
@@ -194,6 +195,14 @@ gtkopen)
     dismiss open "$MESHQ" "$work/nosuch.obj"
     press "$main" alt+m
     dismiss open "$MESHQ" ""
+    closewindow "$main"
+    ends 0
+    nomore
+    ;;
+openwith)
+    # The mesh named is the first run's proposal.
+    press "$main" alt+m
+    dismiss open "$MESHQ" Figure.obj
     closewindow "$main"
     ends 0
     nomore

@@ -387,6 +387,9 @@ def window_help_exit(s, args):
     s.probe("command", m["hwnd"], 300)   # no such menu item
     after = s.quiet()
     check(after["title"] == "UVPAINTR" and after["enabled"], "command 300 changed the window")
+    s.key("alt+m")
+    s.cancel(MESH_Q, proposed="Figure.OBJ")   # the mesh dropped on the program
+    s.quiet()
     s.key("alt+x")
     s.closes()
 
