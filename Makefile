@@ -10,13 +10,15 @@ NEED      = sh cmake/need-packages.sh
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev zlib1g-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
              libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
-             clang libclang-rt-14-dev pngcheck libz-mingw-w64-dev
+             clang libclang-rt-14-dev pngcheck libz-mingw-w64-dev lintian dpkg-dev
 BENCH_PKGS = $(BUILD_PKGS) python3
 FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-sanitize test-threads windows windows64 bench clean fuzz
+PREFIX   ?= /usr/local
+
+.PHONY: all build demo test test-sanitize test-threads windows windows64 bench clean fuzz install package
 
 all: build
 
@@ -24,6 +26,16 @@ build:
 	@$(NEED) $(BUILD_PKGS)
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The program, man page, completion, desktop entry and icons under PREFIX
+# (DESTDIR is honoured).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb in $(BUILD), its dependencies read off the program by dpkg-shlibdeps.
+package: build
+	@$(NEED) dpkg-dev
+	cd $(BUILD) && cpack -G DEB
 
 windows:
 	@$(NEED) cmake make g++-mingw-w64-i686 libz-mingw-w64-dev

@@ -259,6 +259,10 @@ bool run(TextureJob* T, jobreport* rep)
         T->out[0] = 0;
         T->colmap = MAP_COLOURED;
         rep->checkonly = 1;
+    } else if (reservedname(T->out)) {
+        // Said before the questions: the run would end in writing nothing.
+        warnfile(nullptr, T->out, devicetitle, T->out, 0);
+        return false;
     } else {
         T->sepm = (unsigned char)yesno(Q_SEPARATE);
         if (T->sepm)

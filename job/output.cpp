@@ -16,6 +16,7 @@
 
 const char filterBMP[] = "BMP files\0*.BMP\0";
 const char filterMAP[] = "BMP files\0*.BMP\0PNG files\0*.PNG\0";
+const char devicetitle[] = "Windows keeps this name for a device: no file can have it";
 
 void safename(char* dst, const char* name)
 {
@@ -33,23 +34,16 @@ void safename(char* dst, const char* name)
 
 namespace {
 
-// Parts are told apart as Windows tells file names apart: letters in
-// either case are the same.
-unsigned char lower(char c) { return (unsigned char)(c >= 'A' && c <= 'Z' ? c + 32 : c); }
+// A part's key: its name as the file system compares names (Windows folds
+// all of Unicode), so that parts that would be one file meet.
+enum { KEYSIZE = 4 * PARTSIZE };
 
-bool samepart(const char* a, const char* b)
-{
-    for (; lower(*a) == lower(*b); a++, b++)
-        if (!*a) return true;
-    return false;
-}
-
-// Finds part in the table of map numbers + 1 (0: free) of the parts given
+// Finds key in the table of map numbers + 1 (0: free) of the parts given
 // so far: the slot that holds it, or the free slot where it belongs.
-int* slotof(int* table, size_t size, const char (*parts)[PARTSIZE], const char* part)
+int* slotof(int* table, size_t size, const char (*keys)[KEYSIZE], const char* key)
 {
-    size_t i = namehash(part, true) & (size - 1);
-    while (table[i] && !samepart(parts[table[i] - 1], part)) i = (i + 1) & (size - 1);
+    size_t i = namehash(key) & (size - 1);
+    while (table[i] && std::strcmp(keys[table[i] - 1], key)) i = (i + 1) & (size - 1);
     return &table[i];
 }
 
@@ -67,28 +61,34 @@ int nameparts(TextureJob* T)
     while (size < 2 * (size_t)T->nmat) size *= 2;
     int* table = (int*)std::calloc(size, sizeof(int));
     int* next = (int*)std::malloc((size_t)T->nmat * sizeof(int));
-    if (!T->parts || !table || !next) {
+    char(*keys)[KEYSIZE] = (char(*)[KEYSIZE])std::malloc((size_t)T->nmat * KEYSIZE);
+    if (!T->parts || !table || !next || !keys) {
         std::free(T->parts);
         std::free(table);
         std::free(next);
+        std::free(keys);
         T->parts = nullptr;
         return 0;
     }
     for (int M = 0; M < T->nmat; M++) {
         char* part = T->parts[M];
         safename(part, m->mat[M].name);
+        foldname(part, keys[M], KEYSIZE);
         next[M] = 2;
-        int* slot = slotof(table, size, T->parts, part);
+        int* slot = slotof(table, size, keys, keys[M]);
         if (*slot) {
             const int P = *slot - 1;
             const size_t len = std::strlen(part);
-            do std::snprintf(part + len, PARTSIZE - len, "_%d", next[P]++);
-            while (*(slot = slotof(table, size, T->parts, part)));
+            do {
+                std::snprintf(part + len, PARTSIZE - len, "_%d", next[P]++);
+                foldname(part, keys[M], KEYSIZE);
+            } while (*(slot = slotof(table, size, keys, keys[M])));
         }
         *slot = M + 1;
     }
     std::free(table);
     std::free(next);
+    std::free(keys);
     return 1;
 }
 
@@ -151,6 +151,7 @@ int writesvg(TextureJob* T, failure* why)
 int writemap(TextureJob* T)
 {
     mapfilename(T);
+    if (reservedname(T->fn)) return warnfile(nullptr, T->fn, devicetitle, T->fn, 0);
     failure why;
     int ok;
     switch (formatof(T)) {

@@ -4,6 +4,7 @@
 
 extern const char filterBMP[];  // the file dialogs' filter for .BMP names
 extern const char filterMAP[];  // the output dialogs' filter: .BMP and .PNG names
+extern const char devicetitle[];  // the box about a map name that is a device's
 
 // Copies a material name into dst (room for 32 bytes) so that it can stand
 // in a file name: / \ : * ? " < > | and control bytes become _, and a name
@@ -27,7 +28,8 @@ void mapfilename(TextureJob* T);
 // on (out may have changed), 0 when the user cancelled (the map is skipped).
 int askexisting(TextureJob* T);
 // Names and writes map M in the format of out, and confirms a single map.
-// 1 when written; 0 when not written (warned).
+// 1 when written; 0 when not written (warned: a write failed, or the name
+// is a device's).
 int writemap(TextureJob* T);
 // Releases the material list, the mesh, the flags, the finishing scratch
 // and J's pixels, each as far as it exists; safe at any point of a run.

@@ -11,6 +11,7 @@
 // reads the file again, with its warnings.
 #include "port/threads.h"
 #include "mesh/objread_text.h"
+#include "port/files.h"
 #include "port/tuning.h"
 
 #include <atomic>
@@ -72,7 +73,7 @@ long linestart(FILE* f, long at, long size)
 // cannot be opened or measured (the one-pass reader then reports it).
 int cutchunks(const char* file, int nthreads, chunk** out)
 {
-    FILE* f = std::fopen(file, "rb");
+    FILE* f = openread(file);
     if (!f) return 0;
     long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1;
     long n;  // chunks of MINCHUNK bytes at least

@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
+
+#include "port/files.h"
 
 namespace {
 const size_t BLOCK = 1 << 20;  // bytes per read
@@ -42,10 +43,7 @@ int opentext(objtext* x, const char* file, long start, unsigned long long len, f
     x->eof = x->err = x->shortread = false;
     x->bounded = len != ULLONG_MAX;
     x->f = nullptr;
-    // A folder opens for reading on some systems and fails at the first read.
-    std::error_code ec;
-    errno = EISDIR;
-    if (!std::filesystem::is_directory(file, ec)) x->f = std::fopen(file, "rb");
+    x->f = openread(file);  // a folder gives EISDIR; names are UTF-8 everywhere
     if (!x->f) return fail(why, file, "I can't open this file", file, errno);
     std::setvbuf(x->f, nullptr, _IONBF, 0);  // the blocks go straight to their place
     if (start > 0 && std::fseek(x->f, start, SEEK_SET) != 0) {

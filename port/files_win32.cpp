@@ -1,4 +1,4 @@
-// Files on Windows.
+// Files on Windows. Names come in UTF-8 and go to the wide (W) functions.
 #include "port/files.h"
 
 #include <fcntl.h>
@@ -11,35 +11,69 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "port/wide_win32.h"
+
+namespace {
+// A name as the W functions take it; the program's names fit in PATHSIZE
+// bytes, so in as many UTF-16 units.
+struct wname {
+    wchar_t w[PATHSIZE];
+    bool ok;
+    explicit wname(const char* utf8) : ok(widen(utf8, w, PATHSIZE)) {}
+};
+}  // namespace
+
 FILE* openread(const char* name)
 {
-    DWORD a = GetFileAttributesA(name);
+    wname n(name);
+    if (!n.ok) return nullptr;
+    DWORD a = GetFileAttributesW(n.w);
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
         errno = EISDIR;
         return nullptr;
     }
-    return std::fopen(name, "rb");
+    return _wfopen(n.w, L"rb");
 }
 
-bool exists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const char* name)
+{
+    wname n(name);
+    return n.ok && GetFileAttributesW(n.w) != INVALID_FILE_ATTRIBUTES;
+}
 
-FILE* openinplace(const char* f) { return std::fopen(f, "wb"); }
+FILE* openinplace(const char* f)
+{
+    wname n(f);
+    return n.ok ? _wfopen(n.w, L"wb") : nullptr;
+}
 
-int removefile(const char* name) { return DeleteFileA(name) != 0; }
+int removefile(const char* name)
+{
+    wname n(name);
+    return n.ok && DeleteFileW(n.w) != 0;
+}
 
 int examinetarget(const char* f, char** path)
 {
     *path = nullptr;
-    DWORD a = GetFileAttributesA(f);
+    // A device's name opens the device (NUL takes every byte and keeps
+    // none) in any folder: no map can be written under it.
+    if (reservedname(f)) {
+        errno = EINVAL;
+        return TARGET_REFUSED;
+    }
+    wname w(f);
+    if (!w.ok) return TARGET_REFUSED;
+    DWORD a = GetFileAttributesW(w.w);
     // A read-only file is refused whoever runs the program.
     if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
         errno = a & FILE_ATTRIBUTE_DIRECTORY ? EISDIR : EACCES;
         return TARGET_REFUSED;
     }
-    // Opening for writing, without truncating, tells a device (NUL, COM1,
-    // LPT1 ...) from a file, and refuses a read-only or locked file that a
-    // replace would otherwise get past.
-    HANDLE h = CreateFileA(f, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    // Opening for writing, without truncating, tells a pipe or a device
+    // by another name (\\.\COM1) from a file, and refuses a read-only or
+    // locked file that a replace would otherwise get past.
+    HANDLE h = CreateFileW(w.w, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     int kind = TARGET_FILE;
     if (h == INVALID_HANDLE_VALUE) {
@@ -52,7 +86,7 @@ int examinetarget(const char* f, char** path)
     } else {
         DWORD type = GetFileType(h);
         CloseHandle(h);
-        if (type != FILE_TYPE_DISK) return TARGET_INPLACE;
+        if (type != FILE_TYPE_DISK) return TARGET_INPLACE;  // a pipe
     }
     size_t n = std::strlen(f) + 1;
     *path = (char*)std::malloc(n);
@@ -68,14 +102,17 @@ FILE* opentemp(const char* path, char** temp)
     char* t = (char*)std::malloc(n);
     if (!t) return nullptr;
     HANDLE h = INVALID_HANDLE_VALUE;
-    for (int k = 0; k < 1000 && h == INVALID_HANDLE_VALUE; k++) {
+    wchar_t* w = (wchar_t*)std::malloc(n * sizeof(wchar_t));
+    for (int k = 0; w && k < 1000 && h == INVALID_HANDLE_VALUE; k++) {
         if (k == 0) std::snprintf(t, n, "%s.tmp", path);
         else std::snprintf(t, n, "%s.tmp%d", path, k);
+        if (!widen(t, w, (int)n)) break;
         // CREATE_NEW: never write into a file that someone else put there.
-        h = CreateFileA(t, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        h = CreateFileW(w, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     if (h == INVALID_HANDLE_VALUE) {
+        std::free(w);
         std::free(t);
         return nullptr;
     }
@@ -84,10 +121,12 @@ FILE* opentemp(const char* path, char** temp)
     if (!o) {
         if (fd >= 0) _close(fd);
         else CloseHandle(h);
-        DeleteFileA(t);
+        DeleteFileW(w);
+        std::free(w);
         std::free(t);
         return nullptr;
     }
+    std::free(w);
     *temp = t;
     return o;
 }
@@ -101,5 +140,6 @@ int syncfile(FILE* o)
 // rename() will not replace an existing file on Windows; MoveFileEx will.
 int replacefile(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    wname f(from), t(to);
+    return f.ok && t.ok && MoveFileExW(f.w, t.w, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

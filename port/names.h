@@ -30,3 +30,18 @@ inline unsigned namehash(const char* s, bool fold = false)
     }
     return h;
 }
+
+// True when Windows keeps the last part of the path name for a device (con,
+// prn, aux, nul, com0-9, lpt0-9, conin$, conout$, in any case), whatever
+// follows it after a dot and with trailing spaces: no file can have that
+// name in any folder. Told on every platform; the run asks reservedname.
+bool windowsdevice(const char* name);
+// True when this system keeps the last part of name for a device, so that
+// a map of that name would go to no file (Windows: windowsdevice).
+bool reservedname(const char* name);
+// The key under which this system's file names compare: name with its
+// letters folded as the file system folds them (Windows: all of Unicode, by
+// the system's own table; elsewhere A-Z), into key (room for size bytes).
+// Two names give the same key exactly when they would be the same file.
+// 4 * strlen(name) + 1 bytes always suffice.
+void foldname(const char* name, char* key, int size);

@@ -9,9 +9,13 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/x.H>
 
+#include <cstdio>
 #include <cstdlib>
+
+#include "resources/uvpaint_icon.h"
 
 namespace {
 const char progname[] = "UVPAINTR";
@@ -66,6 +70,23 @@ void closecmd(Fl_Widget*, void*)
     Main->hide();
 }
 
+// Every window of the program shows the program's icon; FLTK keeps a copy.
+void seticon()
+{
+    static unsigned char rgb[ICONSIZE * ICONSIZE * 3];
+    for (int y = 0; y < ICONSIZE; y++)
+        for (int x = 0; x < ICONSIZE; x++) {
+            const char h = ICONROWS[y][x];
+            const unsigned c = ICONPALETTE[h <= '9' ? h - '0' : h - 'a' + 10];
+            unsigned char* p = rgb + 3 * (y * ICONSIZE + x);
+            p[0] = (unsigned char)(c >> 16);
+            p[1] = (unsigned char)(c >> 8);
+            p[2] = (unsigned char)c;
+        }
+    Fl_RGB_Image image(rgb, ICONSIZE, ICONSIZE, 3);
+    Fl_Window::default_icon(&image);
+}
+
 // Asks the window manager to maximise the shown window (the window already
 // covers the work area for a desktop without one).
 void maximise(Fl_Window* w)
@@ -85,8 +106,11 @@ void maximise(Fl_Window* w)
 }
 }
 
-int rundesktop(int, char**)
+int rundesktop(int argc, char** argv)
 {
+    // A mesh given by name (a file manager's "Open with") is the first
+    // run's proposal.
+    if (argc > 1) std::snprintf(session.file, sizeof session.file, "%s", argv[1]);
     // Opened here rather than by FLTK, which ends the program when it cannot.
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return -1;
@@ -94,6 +118,7 @@ int rundesktop(int, char**)
     if (!d) return -1;
     fl_open_display(d);
     Fl::scheme("gtk+");
+    seticon();
 
     int x, y, w, h;
     Fl::screen_work_area(x, y, w, h);

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-OPENFILENAMEA ofn;      // the file dialogs' request, filled anew per call
-char tit[256];          // the chosen file's name without its folder
+#include "port/wide_win32.h"
+
+OPENFILENAMEW ofn;      // the file dialogs' request, filled anew per call
+char tit[3 * 256];      // the chosen file's name without its folder
 char askprompt[128];    // the question the input dialog shows
 char askbuffer[ASKBUFFER_SIZE];  // the input dialog's answer
 
@@ -20,39 +22,59 @@ enum {                  // ASKDB controls
 
 void winbox(window owner, message, const char* text, const char* title, int icon, const char*, int)
 {
-    MessageBoxA((HWND)owner, text, title, MB_OK | (icon == ICON_EXCLAMATION ? MB_ICONEXCLAMATION : 0));
+    MessageBoxW((HWND)owner, wide(text).c_str(), wide(title).c_str(),
+                MB_OK | (icon == ICON_EXCLAMATION ? MB_ICONEXCLAMATION : 0));
 }
 
 int winyesno(question, const char* q)
 {
-    return MessageBoxA(NULL, q, "", MB_YESNO) == IDYES;
+    return MessageBoxW(NULL, wide(q).c_str(), L"", MB_YESNO) == IDYES;
 }
 
 int winyesnocancel(question, const char* q)
 {
-    return MessageBoxA(NULL, q, "", MB_YESNOCANCEL);
+    return MessageBoxW(NULL, wide(q).c_str(), L"", MB_YESNOCANCEL);
+}
+
+// The filter list f, pairs of strings ended by an empty one, in UTF-16.
+std::wstring widefilter(const char* f)
+{
+    std::wstring w;
+    for (; *f; f += std::strlen(f) + 1) {
+        w += wide(f);
+        w += L'\0';
+    }
+    w += L'\0';
+    return w;
 }
 
 int winfilename(window wn, question, char* file, const char* t, const char* f, int write)
 {
-    ofn.lStructSize = sizeof(OPENFILENAMEA);
+    // Any name fits file's PATHSIZE bytes: a UTF-16 unit takes at most 3.
+    static wchar_t name[PATHSIZE / 3];
+    static wchar_t title[256];
+    const std::wstring filter = widefilter(f), caption = wide(t);
+    if (!widen(file, name, PATHSIZE / 3)) name[0] = 0;
+    title[0] = 0;
+    ofn.lStructSize = sizeof(OPENFILENAMEW);
     ofn.hwndOwner = (HWND)wn;
-    ofn.lpstrFilter = f;
+    ofn.lpstrFilter = filter.c_str();
     ofn.lpstrCustomFilter = NULL;
     ofn.nFilterIndex = 0;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;  // file has room for PATHSIZE
-    ofn.lpstrFileTitle = tit;
-    ofn.nMaxFileTitle = sizeof tit;
+    ofn.lpstrFile = name;
+    ofn.nMaxFile = PATHSIZE / 3;
+    ofn.lpstrFileTitle = title;
+    ofn.nMaxFileTitle = 256;
     ofn.lpstrInitialDir = NULL;
-    ofn.lpstrTitle = t;
+    ofn.lpstrTitle = caption.c_str();
     ofn.Flags = write ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
-    // A name too long for the dialog makes it write the room it needed
-    // over the start of file: the proposal is put back.
-    char proposed[PATHSIZE];
-    std::snprintf(proposed, sizeof proposed, "%s", file);
-    int chosen = (write ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn)) ? 1 : 0;
-    if (!chosen) std::memcpy(file, proposed, std::strlen(proposed) + 1);
+    // A cancelled dialog (or a name too long for it, which writes the room
+    // it needed over the start of name) leaves the proposal as it was.
+    int chosen = (write ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) ? 1 : 0;
+    if (chosen) {
+        narrow(name, file, PATHSIZE);
+        narrow(title, tit, sizeof tit);
+    }
     LC(file);
     LC(tit);
     return chosen;
@@ -64,7 +86,7 @@ int wingetstr(window wn, question, const char* prompt, char* answer, int size)
     ValidateRect(w, NULL);  // drop a repaint pending under the dialog
     std::snprintf(askprompt, sizeof askprompt, "%s", prompt);
     std::snprintf(askbuffer, sizeof askbuffer, "%s", answer);
-    rundialogbox(w, Instance, "ASKDB", newboxproc);
+    rundialogbox(w, Instance, L"ASKDB", newboxproc);
     std::snprintf(answer, (size_t)size, "%s", askbuffer);
     SetFocus(w);
     InvalidateRect(w, NULL, FALSE);
@@ -73,7 +95,7 @@ int wingetstr(window wn, question, const char* prompt, char* answer, int size)
 
 void winsettitle(window wn, stage, const char* s)
 {
-    SetWindowTextA((HWND)wn, s);
+    SetWindowTextW((HWND)wn, wide(s).c_str());
 }
 
 // Ends the dialog with the typed answer.
@@ -188,9 +210,17 @@ const promptops win32prompts = {
     winbox, winyesno, winyesnocancel, winfilename, wingetstr, winsettitle, nullptr, nullptr, wintext,
 };
 
-INT_PTR rundialogbox(HWND wn, HINSTANCE I, const char* name, DLGPROC proc)
+std::wstring wide(const char* s)
 {
-    return DialogBoxParamA(I, name, wn, proc, 0);
+    std::wstring w(std::strlen(s) + 1, L'\0');  // never more units than bytes
+    widen(s, &w[0], (int)w.size());
+    w.resize(std::wcslen(w.c_str()));
+    return w;
+}
+
+INT_PTR rundialogbox(HWND wn, HINSTANCE I, const wchar_t* name, DLGPROC proc)
+{
+    return DialogBoxParamW(I, name, wn, proc, 0);
 }
 
 INT_PTR CALLBACK newboxproc(HWND db, UINT M, WPARAM S, LPARAM L)
@@ -201,7 +231,7 @@ INT_PTR CALLBACK newboxproc(HWND db, UINT M, WPARAM S, LPARAM L)
         diput(db, ID_PROMPT, askprompt);
         diput(db, ID_ANSWER, askbuffer);
         // The field never takes more than askbuffer holds.
-        SendDlgItemMessageA(db, ID_ANSWER, EM_LIMITTEXT, ASKBUFFER_SIZE - 1, 0);
+        SendDlgItemMessageW(db, ID_ANSWER, EM_LIMITTEXT, ASKBUFFER_SIZE - 1, 0);
         return 1;
     case WM_COMMAND:
         if (S == IDOK) return accept(db);
@@ -220,12 +250,14 @@ INT_PTR CALLBACK newboxproc(HWND db, UINT M, WPARAM S, LPARAM L)
 
 void diput(HWND db, int c, const char* s)
 {
-    SetDlgItemTextA(db, c, s);
+    SetDlgItemTextW(db, c, wide(s).c_str());
 }
 
 void diget(HWND db, int c, char* s, int size)
 {
     if (size <= 0) return;
-    s[0] = 0;
-    GetDlgItemTextA(db, c, s, size);
+    wchar_t w[ASKBUFFER_SIZE];
+    w[0] = 0;
+    GetDlgItemTextW(db, c, w, ASKBUFFER_SIZE);
+    narrow(w, s, size);
 }

@@ -67,7 +67,8 @@ fi
 
 startx
 [ "$scenario" = gtkopen ] && GTK=1
-startapp
+# A mesh named alone, as a file manager's "Open with" gives it.
+if [ "$scenario" = openwith ]; then startapp Figure.obj; else startapp; fi
 
 case $scenario in
 help_exit)
@@ -75,6 +76,9 @@ help_exit)
     # the program with status 0.
     xdotool getwindowgeometry "$main" | grep -q 'Geometry: 1280x800' ||
         fail "main window not maximised: $(xdotool getwindowgeometry "$main")"
+    # The program's icon, 48 x 48, for the window manager and task bar.
+    xprop -id "$main" _NET_WM_ICON | head -n 1 | grep -q 'Icon (48 x 48):' ||
+        fail "the main window has no 48 x 48 icon: $(xprop -id "$main" _NET_WM_ICON | head -n 1)"
     press "$main" alt+h
     box message "uvpaint help" "$HELP" Return
     alive || fail "help ended the program"
@@ -211,6 +215,14 @@ gtkopen)
     dismiss open "$MESHQ" "$work/nosuch.obj"
     press "$main" alt+m
     dismiss open "$MESHQ" ""
+    closewindow "$main"
+    ends 0
+    nomore
+    ;;
+openwith)
+    # The mesh named is the first run's proposal.
+    press "$main" alt+m
+    dismiss open "$MESHQ" Figure.obj
     closewindow "$main"
     ends 0
     nomore

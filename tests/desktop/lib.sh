@@ -87,14 +87,15 @@ startx() {
     fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 }
 
-# Starts the program with no options in the scratch folder. FLTK is told to
+# Starts the program with no options in the scratch folder, given the
+# arguments (file names) of startapp. FLTK is told to
 # use its own file chooser, whatever GTK the machine has; GTK's with GTK=1.
 startapp() {
     mkdir -p "$work/home/.fltk/fltk.org" || fail "no scratch folder"
     printf '; FLTK preferences file format 1.0\n; vendor: fltk.org\n; application: fltk\n\n[./options]\nFNFCUsesGTK:%s\n' "${GTK:-0}" \
         >"$work/home/.fltk/fltk.org/fltk.prefs"
     cp "$DATA"/* "$work/" || fail "cannot copy the fixtures"
-    (cd "$work" && HOME="$work/home" UVPAINT_PROMPT_LOG="$work/log" exec "$APP") >"$work/app.out" 2>&1 &
+    (cd "$work" && HOME="$work/home" UVPAINT_PROMPT_LOG="$work/log" exec "$APP" "$@") >"$work/app.out" 2>&1 &
     apppid=$!
     main=$(window uvpaint UVPAINTR) || exit 1
 }

@@ -1,6 +1,6 @@
 // The map writer on Windows (run under Wine): a folder, a read-only or locked
-// file, a device name and a failing write each leave the old file as it was
-// and no temporary file behind.
+// file, a device's name and a failing write each leave the old file as it
+// was and no temporary file behind.
 //   wincheck.exe FOLDER   (an empty folder; exits 0 when every check held)
 #include <windows.h>
 
@@ -115,10 +115,12 @@ int main(int argc, char** argv)
     CloseHandle(lock);
     check(readall(map) == old, "a locked map changed");
 
-    // Device names are written into, never replaced: nothing is made beside.
+    // Device names take every byte and keep none: refused, whatever their
+    // case, ending or folder, and nothing is made beside.
     SetCurrentDirectoryA(d.c_str());
-    expect("NUL", I, 1, "");
-    expect("nul", I, 1, "");
+    expect("NUL", I, 0, "I can't open this file");
+    expect("nul .bmp", I, 0, "I can't open this file");
+    expect(d + "\\com1.map.bmp", I, 0, "I can't open this file");
 
     // Each step of the write failing in turn: a full disk's outcome.
     knobs.writechunk = 16;

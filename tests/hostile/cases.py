@@ -11,7 +11,7 @@ Not run here, as it needs a seam inside the reader: a file that vanishes
 between the pre-count and the reading pass (mesh_tests,
 ObjRead.FileVanishingBetweenThePassesIsReported).
 """
-from fixtures import HEADLINES, NAME10K
+from fixtures import FOLDEDNAMES, HEADLINES, NAME10K, WORLDNAMES
 
 BAD = "bad mesh, or this file ain't a mesh file: %s"
 CANTOPEN = "uvpaint: %s: I can't open this file (%s)"
@@ -40,9 +40,27 @@ def same(*args):
     return ("same", list(args))
 
 
-def case(name, files, args, status, err=(), out=(), maps=None):
+def case(name, files, args, status, err=(), out=(), maps=None, windows=None):
+    """windows: what Windows gives instead, where it differs by design
+    (status, err, out, maps); its maps are then not compared with Linux's."""
     return dict(name=name, files=list(files), args=args, status=status, err=list(err),
-                out=list(out), maps=maps or {})
+                out=list(out), maps=maps or {}, windows=windows)
+
+
+DEVICE = "uvpaint: %s: Windows keeps this name for a device: no file can have it"
+
+
+def device(name, out, *more):
+    """A map named as a Windows device: a file on Linux, refused on Windows
+    before any question, with nothing reported as created."""
+    return case(name, ["clean.obj", "sub"], meshmap("clean.obj", out) + list(more), 0,
+                ["I have created this texture map file: " + out], maps={out: ("bmp", 64)},
+                windows=dict(status=2, err=[DEVICE % out], out=[], maps={}))
+
+
+def separate(names):
+    """Per-material maps of a mesh whose names are these, all paired."""
+    return ["map_%s.bmp" % n for n in names]
 
 
 CLEANMAP = {"map.bmp": same(*colored("clean.obj", out="ref.bmp"))}
@@ -198,6 +216,44 @@ CASES += [
          ["--obj", "tiles3.obj", "--kind", "check", "--out", "map.bmp", "--size", "64"], 0,
          ["uvpaint: 3 faces reach beyond texture space 0..1, which the map does not show; --tiles paints them "
           "as UDIM tiles", CREATED], maps={"map.bmp": ("bmp", 64)}),
+]
+
+# -- names: no name turns into another, on any platform ------------------
+OMEGA, PERSON, FIGURE = "\u03a9", "\u4eba\u7269", "\u03c6\u03b9\u03b3\u03bf\u03cd\u03c1\u03b1"
+CASES += [
+    case("name_omega_map", ["clean.obj", "clean.cr2"], colored("clean.obj", out=OMEGA + ".bmp"), 0,
+         [CREATED.replace("map.bmp", OMEGA + ".bmp")],
+         maps={OMEGA + ".bmp": same(*colored("clean.obj", out="ref.bmp"))}),
+    # a full-width slash is a letter: the map stays in this folder, not in sub/
+    case("name_fullwidth_slash", ["clean.obj", "sub"], meshmap("clean.obj", "sub\uff0fx.bmp"), 0,
+         ["I have created this texture map file: sub\uff0fx.bmp"], maps={"sub\uff0fx.bmp": ("bmp", 64)}),
+    # O.obj holds another mesh: reading it for the omega shows in the map
+    case("name_omega_mesh", [OMEGA + ".obj", "O.obj", "clean.obj", "clean.cr2"], colored(OMEGA + ".obj"), 0,
+         [CREATED], maps=CLEANMAP),
+    # Chinese mesh, Greek figure, a map named with an emoji and a combining accent
+    case("name_world_files", [PERSON + ".obj", FIGURE + ".cr2", "clean.obj", "clean.cr2"],
+         colored(PERSON + ".obj", FIGURE + ".cr2", "\U0001f600e\u0301.bmp"), 0,
+         ["I have created this texture map file: \U0001f600e\u0301.bmp"],
+         maps={"\U0001f600e\u0301.bmp": same(*colored("clean.obj", out="ref.bmp"))}),
+    case("name_world_materials", ["worldnames.obj", "worldnames.cr2"],
+         colored("worldnames.obj", "worldnames.cr2", "map.bmp", "--separate"), 0,
+         [SEPARATE], separate(WORLDNAMES), maps={m: ("bmp", 64) for m in separate(WORLDNAMES)}),
+    # Windows takes cafe with an accent in either case for one file, as it
+    # does the two omegas: the second of each gets _2
+    case("name_materials_one_file_on_windows", ["foldednames.obj", "foldednames.cr2"],
+         colored("foldednames.obj", "foldednames.cr2", "map.bmp", "--separate"), 0,
+         [SEPARATE], separate(FOLDEDNAMES), maps={m: ("bmp", 64) for m in separate(FOLDEDNAMES)},
+         windows=dict(status=0, err=[SEPARATE],
+                      out=separate([FOLDEDNAMES[0], FOLDEDNAMES[1] + "_2", FOLDEDNAMES[2], FOLDEDNAMES[3] + "_2"]),
+                      maps={m: ("bmp", 64) for m in separate(
+                          [FOLDEDNAMES[0], FOLDEDNAMES[1] + "_2", FOLDEDNAMES[2], FOLDEDNAMES[3] + "_2"])})),
+    device("name_device_nul", "nul.bmp"),
+    device("name_device_nul_overwrite", "nul.bmp", "--overwrite"),
+    device("name_device_aux_capitals", "AUX.bmp"),
+    device("name_device_com1", "com1.bmp"),
+    device("name_device_lpt9_two_extensions", "lpt9.map.bmp"),
+    device("name_device_trailing_spaces", "nul  .bmp"),
+    device("name_device_in_a_folder", "sub/con.bmp"),
 ]
 
 BYNAME = {c["name"]: c for c in CASES}

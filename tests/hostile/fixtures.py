@@ -25,6 +25,25 @@ def b(s):
     return s.encode("latin-1")
 
 
+def u(s):
+    return s.encode("utf-8")
+
+
+# Material names in several scripts: Chinese, Greek, an emoji (beyond the
+# first 65536 characters) and e with a combining accent.
+WORLDNAMES = ["\u76ae\u80a4", "\u03a9mega", "\U0001f600", "e\u0301"]
+# Names that Windows takes for the same file, and Linux does not.
+FOLDEDNAMES = ["caf\u00e9", "CAF\u00c9", "\u03a9MEGA", "\u03c9mega"]
+
+
+def named(names):
+    """The square, one triangle per material, and a figure that colours all."""
+    obj = HEAD + "".join("usemtl %s\nf 1/1 2/2 3/3\n" % n for n in names)
+    cr2 = ("{\nfigure\n\t{\n" + "".join("\tmaterial %s\n\t\t{\n\t\tKdColor %g 0.5 0.2 1\n\t\t}\n"
+                                          % (n, i / 8) for i, n in enumerate(names)) + "\t}\n}\n")
+    return u(obj), u(cr2)
+
+
 def lcg(seed, n):
     """n pseudo-random bytes, the same on every Python."""
     out = bytearray(n)
@@ -114,6 +133,7 @@ def tiles(n):
 FIXTURES = {
     "dir.obj": DIRECTORY,
     "dir.cr2": DIRECTORY,
+    "sub": DIRECTORY,
     # -- the clean references --------------------------------------------
     "clean.obj": lambda: b(CLEAN),
     "clean.cr2": lambda: b(CLEANCR2),
@@ -200,6 +220,15 @@ FIXTURES = {
     "nulbytes.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 1\x000.5\x000.2 1")),
     "binary.cr2": lambda: lcg(2, 64 * 1024),
     "gzip.cr2": lambda: gzip.compress(b(CLEANCR2), mtime=0),
+    # -- names outside any 8-bit code page ---------------------------------
+    "\u03a9.obj": lambda: b(CLEAN),
+    "O.obj": lambda: b(HEAD + "usemtl lips\nf 1/1 3/3 4/4\n"),  # what a lost omega would read
+    "\u4eba\u7269.obj": lambda: b(CLEAN),
+    "\u03c6\u03b9\u03b3\u03bf\u03cd\u03c1\u03b1.cr2": lambda: b(CLEANCR2),
+    "worldnames.obj": lambda: named(WORLDNAMES)[0],
+    "worldnames.cr2": lambda: named(WORLDNAMES)[1],
+    "foldednames.obj": lambda: named(FOLDEDNAMES)[0],
+    "foldednames.cr2": lambda: named(FOLDEDNAMES)[1],
 }
 
 

@@ -39,8 +39,10 @@ class Program:
         if args.wine:
             # Batch runs open no window: no display is needed.
             self.env.pop("DISPLAY", None)
+            # Wine reads the arguments and the Linux file names in the
+            # locale's encoding: UTF-8, so that every name passes.
             self.env.update(WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
-                            WINEDLLOVERRIDES="mscoree,mshtml=")
+                            WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
             # A wineserver that outlives each run, so the next run, and the
             # next case, start in a fraction of a second rather than two or
             # three; one already running is kept.
@@ -65,8 +67,9 @@ class Program:
 
 
 def lines(data):
-    # The Windows program writes text lines, with CR LF.
-    text = data.decode("latin-1").replace("\r\n", "\n")
+    # The Windows program writes text lines, with CR LF. Names are UTF-8;
+    # bytes that are not stay apart from every character.
+    text = data.decode("utf-8", "surrogateescape").replace("\r\n", "\n")
     return text.split("\n")[:-1] if text.endswith("\n") else text.split("\n") if text else []
 
 
@@ -114,7 +117,15 @@ def checksvg(path, side):
 MAPENDINGS = (".bmp", ".png", ".svg")
 
 
+def maps(work):
+    """The maps in work and its folders, by their names from work."""
+    return sorted(os.path.relpath(os.path.join(d, f), work) for d, _, fs in os.walk(work)
+                  for f in fs if f.lower().endswith(MAPENDINGS))
+
+
 def runcase(prog, c, work):
+    if prog.wine and c["windows"]:
+        c = dict(c, **c["windows"])
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     for name in c["files"]:
@@ -127,7 +138,7 @@ def runcase(prog, c, work):
     matchlines("standard error", err, c["err"])
     if c["out"] != ["*"]:  # a report: the cases look at its status
         matchlines("standard output", out, c["out"])
-    made = sorted(f for f in os.listdir(work) if f.lower().endswith(MAPENDINGS))
+    made = maps(work)
     if made != sorted(c["maps"]):
         raise Failure("maps made: %s, expected %s" % ([short(m) for m in made],
                                                      [short(m) for m in sorted(c["maps"])]))
@@ -145,7 +156,7 @@ def runcase(prog, c, work):
                 raise Failure("%s differs from the map of the clean input (%s)"
                               % (name, " ".join(what)))
         os.remove(ref)
-    if prog.linux and c["maps"]:
+    if prog.linux and c["maps"] and not c["windows"]:
         # The Windows program's maps are byte for byte the Linux program's.
         made = {}
         for name in c["maps"]:

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Checks the built uvpaint.exe without running it: hardening flags, no
-runtime DLLs, a GUI subsystem, and its menu, dialog and icon resources.
+"""Checks the built uvpaint.exe, or its console companion uvpaint.com,
+without running it: hardening flags, no runtime DLLs, its subsystem, and its
+menu, dialog, icon, manifest and version resources.
 
-    checkexe.py EXE OBJDUMP WINDRES ICON MAKE_ICON
+    checkexe.py EXE OBJDUMP WINDRES ICON MAKE_ICON VERSION
 """
+import ast
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ET
 
 MENU = '''"UVPAINTR" MENU
 BEGIN
@@ -62,12 +65,67 @@ def icon_bytes(rc):
     return bytes(out)
 
 
-def main(exe, objdump, windres, ico, make_icon):
+def resource_text(rc, marker):
+    """A resource that windres gives as string literals, as bytes."""
+    at = rc.find(marker)
+    if at < 0:
+        return None
+    body = rc[rc.find("BEGIN", at) + 5:rc.find("\nEND", at)]
+    # C escapes, and "" for a quote
+    return b"".join(ast.literal_eval('b"%s"' % tok.replace('""', '\\"'))
+                    for tok in re.findall(r'"((?:[^"\\]|\\.|"")*)"', body))
+
+
+ASM = "{urn:schemas-microsoft-com:asm.v1}"
+ASM3 = "{urn:schemas-microsoft-com:asm.v3}"
+
+
+def check_manifest(data, version):
+    """Common controls 6, per-monitor DPI awareness, the program's version."""
+    check(data, "no manifest (RT_MANIFEST 1)")
+    if not data:
+        return
+    root = ET.fromstring(data)
+    ident = root.find(ASM + "assemblyIdentity")
+    check(ident is not None and ident.get("version") == version + ".0",
+          "manifest version %s, not %s.0" % (ident.get("version") if ident is not None else None, version))
+    deps = [d.attrib for d in root.iter(ASM + "assemblyIdentity")]
+    check(any(d.get("name") == "Microsoft.Windows.Common-Controls" and d.get("version") == "6.0.0.0"
+              and d.get("publicKeyToken") == "6595b64144ccf1df" for d in deps),
+          "the manifest asks for no common controls 6")
+    settings = {e.tag.split("}")[1]: (e.text or "").strip()
+                for e in root.iter() if e.tag.endswith(("dpiAware", "dpiAwareness", "longPathAware"))}
+    check(settings.get("dpiAwareness", "").split(",")[0].strip() == "PerMonitorV2",
+          "dpiAwareness is %r, not PerMonitorV2 first" % settings.get("dpiAwareness"))
+    check(settings.get("dpiAware") == "true/pm", "dpiAware is %r, not true/pm" % settings.get("dpiAware"))
+    check(root.find(ASM3 + "application") is not None, "the DPI settings are not in asm.v3's application")
+
+
+def check_version(rc, version, filename):
+    """VERSIONINFO: the numbers and the strings of this version and file."""
+    block = rc[rc.find("VERSIONINFO"):]
+    numbers = ", ".join((version.split(".") + ["0"] * 4)[:4])
+    check(" FILEVERSION %s\n" % numbers in block, "FILEVERSION is not %s" % numbers)
+    check(" PRODUCTVERSION %s\n" % numbers in block, "PRODUCTVERSION is not %s" % numbers)
+    values = dict(re.findall(r'VALUE "(\w+)", "([^"]*)"', block))
+    want = {"FileDescription": "uvpaint: texture maps for OBJ meshes", "FileVersion": version,
+            "ProductName": "uvpaint", "ProductVersion": version, "OriginalFilename": filename,
+            "InternalName": "uvpaint"}
+    for key, value in want.items():
+        check(values.get(key) == value, "version string %s is %r, not %r" % (key, values.get(key), value))
+    check('VALUE "Translation", 0x409, 1200' in block, "no US English, Unicode translation entry")
+
+
+def main(exe, objdump, windres, ico, make_icon, version):
+    console = exe.lower().endswith(".com")
     pe = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
     chars = pe[pe.find("DllCharacteristics"):][:400]
     check("DYNAMIC_BASE" in chars, "no DYNAMIC_BASE in DllCharacteristics")
     check("NX_COMPAT" in chars, "no NX_COMPAT in DllCharacteristics")
-    check(re.search(r"Subsystem\s+00000002", pe), "not a Windows GUI program")
+    if console:
+        check(re.search(r"Subsystem\s+00000003", pe), "not a console program")
+    else:
+        check(re.search(r"Subsystem\s+00000002", pe), "not a Windows GUI program")
     dlls = re.findall(r"DLL Name: (\S+)", pe)
     check(dlls, "no imports found")
     runtime = [d for d in dlls if RUNTIME_DLL.search(d)]
@@ -88,6 +146,8 @@ def main(exe, objdump, windres, ico, make_icon):
     check(int.from_bytes(data[12:14], "little") == 4, "the icon is not 4 bits a pixel")
     image = data[22:]
     check(icon_bytes(rc) == image, "the icon in the program is not resources/uvpaint.ico")
+    check_manifest(resource_text(rc, "/* RT_MANIFEST */"), version)
+    check_version(rc, version, os.path.basename(exe).lower())
 
     with tempfile.TemporaryDirectory() as tmp:
         again = os.path.join(tmp, "again.ico")
@@ -101,4 +161,4 @@ def main(exe, objdump, windres, ico, make_icon):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:6]))
+    sys.exit(main(*sys.argv[1:7]))

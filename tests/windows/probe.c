@@ -10,6 +10,16 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+static void jsonstr(const char* s);
+
+/* Texts are read wide and printed in UTF-8, so that any name shows. */
+static void jsonw(const wchar_t* w)
+{
+    static char s[4096];
+    if (!WideCharToMultiByte(CP_UTF8, 0, w, -1, s, sizeof s, NULL, NULL)) s[0] = 0;
+    jsonstr(s);
+}
+
 static void jsonstr(const char* s)
 {
     putchar('"');
@@ -26,16 +36,17 @@ static int first;
 
 static BOOL CALLBACK child(HWND w, LPARAM top)
 {
-    char cls[64], text[1024];
+    char cls[64];
+    wchar_t text[1024];
     if (GetAncestor(w, GA_ROOT) != (HWND)top) return TRUE;
     GetClassNameA(w, cls, sizeof cls);
     /* GetWindowText gives only the caption of another process's edit field */
     text[0] = 0;
-    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, NULL);
+    SendMessageTimeoutW(w, WM_GETTEXT, sizeof text / sizeof text[0], (LPARAM)text, SMTO_ABORTIFHUNG, 2000, NULL);
     printf("%s{\"id\":%d,\"class\":", first ? "" : ",", GetDlgCtrlID(w));
     jsonstr(cls);
     printf(",\"text\":");
-    jsonstr(text);
+    jsonw(text);
     printf(",\"visible\":%d,\"style\":%lu", IsWindowVisible(w) ? 1 : 0,
            (unsigned long)GetWindowLongA(w, GWL_STYLE));
     if (!strcmp(cls, "Edit"))
@@ -49,17 +60,18 @@ static BOOL CALLBACK child(HWND w, LPARAM top)
 
 static BOOL CALLBACK top(HWND w, LPARAM unused)
 {
-    char cls[64], text[1024];
+    char cls[64];
+    wchar_t text[1024];
     RECT r;
     (void)unused;
     if (!IsWindowVisible(w)) return TRUE;
     GetClassNameA(w, cls, sizeof cls);
-    GetWindowTextA(w, text, sizeof text);
+    GetWindowTextW(w, text, sizeof text / sizeof text[0]);
     GetWindowRect(w, &r);
     printf("{\"hwnd\":%lu,\"class\":", (unsigned long)(ULONG_PTR)w);
     jsonstr(cls);
     printf(",\"title\":");
-    jsonstr(text);
+    jsonw(text);
     printf(",\"owner\":%lu,\"pid\":", (unsigned long)(ULONG_PTR)GetWindow(w, GW_OWNER));
     {
         DWORD pid = 0;
@@ -73,15 +85,15 @@ static BOOL CALLBACK top(HWND w, LPARAM unused)
         HMENU m = GetMenu(w);
         int i, n = m && !(GetWindowLongA(w, GWL_STYLE) & WS_CHILD) ? GetMenuItemCount(m) : 0;
         for (i = 0; i < n; i++) {
-            char item[256];
+            wchar_t item[256];
             MENUITEMINFOA mi;
             memset(&mi, 0, sizeof mi);
             mi.cbSize = sizeof mi;
             mi.fMask = MIIM_ID | MIIM_SUBMENU;
             GetMenuItemInfoA(m, i, TRUE, &mi);
-            GetMenuStringA(m, i, item, sizeof item, MF_BYPOSITION);
+            GetMenuStringW(m, i, item, sizeof item / sizeof item[0], MF_BYPOSITION);
             printf("%s{\"id\":%u,\"popup\":%d,\"text\":", i ? "," : "", mi.wID, mi.hSubMenu != NULL);
-            jsonstr(item);
+            jsonw(item);
             putchar('}');
         }
     }

@@ -22,6 +22,10 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "hostile"))
+import fixtures  # noqa: E402  (the hostile suite's: names in many scripts)
+
 SCENARIO_SECONDS = 150   # ctest's own timeout is longer, so clean-up still runs
 WAIT_SECONDS = 30
 SETTLE = 0.4             # a new dialog takes its focus a moment after it shows
@@ -46,8 +50,9 @@ def winpath(path):
 
 
 def lowwin(path):
-    """The name as the program holds it after a file dialog."""
-    return winpath(path).lower()
+    """The name as the program holds it after a file dialog: A-Z lowered,
+    every other letter as it was."""
+    return "".join(c.lower() if "A" <= c <= "Z" else c for c in winpath(path))
 
 
 class Session:
@@ -59,8 +64,9 @@ class Session:
         self.xvfb = None
         self.prog = None
         self.seen = set()
+        # Wine takes Linux names in the locale's encoding: UTF-8 passes all.
         self.env = dict(os.environ, WINEPREFIX=args.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
         self.shots = args.shots
 
     # -- processes ----------------------------------------------------------
@@ -214,9 +220,15 @@ class Session:
         if proposed is not None:
             check(namefield(w) == proposed, "dialog %r proposes %r, not %r"
                   % (title, namefield(w), proposed))
-        self.key("End", "shift+Home")
-        self.type(path)
-        typed = namefield(self.current(w))
+        # xdotool types a letter outside the keyboard's map through a key
+        # it maps for the moment, and now and then the first such letter is
+        # lost: typed again, the field reads right.
+        for attempt in range(3):
+            self.key("End", "shift+Home")
+            self.type(path)
+            typed = namefield(self.current(w))
+            if typed == path or path.isascii():
+                break
         check(typed == path, "typed %r into %r but the field reads %r" % (path, title, typed))
         self.key("Return")
 
@@ -326,6 +338,7 @@ SEP_NOTE = ("Each file's name will be the name that you specified with the name 
 CR2_ONLY = "these materials are in the .CR2 file but not in the .OBJ file"
 OBJ_ONLY = "these materials are in the .OBJ file but not in the .CR2 file"
 CREATED = "I have created this texture map file"
+DEVICE = "Windows keeps this name for a device: no file can have it"
 
 
 def loadtexts(tool):
@@ -375,6 +388,9 @@ def window_help_exit(s, args):
     s.probe("command", m["hwnd"], 300)   # no such menu item
     after = s.quiet()
     check(after["title"] == "UVPAINTR" and after["enabled"], "command 300 changed the window")
+    s.key("alt+m")
+    s.cancel(MESH_Q, proposed="Figure.OBJ")   # the mesh dropped on the program
+    s.quiet()
     s.key("alt+x")
     s.closes()
 
@@ -582,6 +598,84 @@ def check_layout(s, args):
     samemaps(os.path.dirname(out), lin)
 
 
+def worldfiles(args):
+    """A mesh in a folder named in Chinese whose materials are named in four
+    scripts (Chinese, Greek, an emoji, e with a combining accent), and a
+    figure named in Greek that colours them all."""
+    folder = os.path.join(args.work, "\u6a21\u578b")
+    os.makedirs(folder)
+    obj = os.path.join(folder, "\u4eba\u7269.obj")
+    cr2 = os.path.join(args.work, "\u03c6\u03b9\u03b3\u03bf\u03cd\u03c1\u03b1.cr2")
+    meshbytes, figurebytes = fixtures.named(fixtures.WORLDNAMES)
+    with open(obj, "wb") as f:
+        f.write(meshbytes)
+    with open(cr2, "wb") as f:
+        f.write(figurebytes)
+    return folder, obj, cr2
+
+
+def unicode_names(s, args):
+    folder, obj, cr2 = worldfiles(args)
+    out = os.path.join(folder, "\U0001f600e\u0301.bmp")
+    s.key("alt+m")
+    s.filename(MESH_Q, winpath(obj))
+    s.filename(OUT_Q, winpath(out), proposed="\u4eba\u7269tex.bmp")
+    s.question(KIND_Q, "yes", three=True)
+    s.question(SEP_Q, "yes")
+    s.box("", SEP_NOTE, owner=False)
+    s.ok()
+    s.filename(CR2_Q, winpath(cr2))
+    s.question(INV_Q, "no")
+    s.size("64")
+    s.closes()   # every name pairs: no report
+    lin = os.path.join(args.work, "linux")
+    batch(args, lin, "--obj", obj, "--cr2", cr2, "--separate", "--size", "64",
+          "--out", os.path.join(lin, os.path.basename(out)))
+    maps = samemaps(folder, lin)
+    want = sorted("\U0001f600e\u0301_%s.bmp" % n for n in fixtures.WORLDNAMES)
+    check(maps == want, "maps %s, not %s" % (maps, want))
+
+
+def unicode_single_map(s, args):
+    folder, obj, _ = worldfiles(args)
+    out = os.path.join(folder, "\u03a9\u03bc\u03ad\u03b3\u03b1.bmp")
+    s.key("alt+m")
+    s.filename(MESH_Q, winpath(obj))
+    s.filename(OUT_Q, winpath(out))
+    s.question(KIND_Q, "no", three=True)
+    s.question(SEP_Q, "no")
+    s.question(INV_Q, "no")
+    s.size("64")
+    s.box(CREATED, lowwin(out), owner=True)
+    check(s.mainwin()["title"] == FINISHED, "title %r at the end" % s.mainwin()["title"])
+    s.ok()
+    s.closes()
+    lin = os.path.join(args.work, "linux")
+    batch(args, lin, "--obj", obj, "--kind", "mesh", "--size", "64",
+          "--out", os.path.join(lin, os.path.basename(out)))
+    samemaps(folder, lin)
+
+
+def device_name(s, args):
+    obj, _ = inputs(args)
+    out = os.path.join(args.work, "Nul.bmp")
+    s.key("alt+m")
+    s.filename(MESH_Q, winpath(obj))
+    s.filename(OUT_Q, winpath(out))
+    # Wine's dialog finds the device there and asks whether to replace it.
+    w = s.wait(lambda w: w["class"] == "#32770" and w["hwnd"] not in s.seen, "the refusal")
+    if w["title"] == OUT_Q:
+        s.seen.add(w["hwnd"])
+        time.sleep(SETTLE)
+        s.key("y")
+    s.box(DEVICE, lowwin(out), owner=False, icon=True)
+    s.ok()
+    m = s.quiet()                   # stopped before its questions: still open
+    check(m["enabled"] and m["title"] == "UVPAINTR", "the main window after the refusal: %s" % m)
+    s.key("alt+x")
+    s.closes()
+
+
 SCENARIOS = {
     "check_layout": check_layout,
     "window_help_exit": window_help_exit,
@@ -592,6 +686,9 @@ SCENARIOS = {
     "mesh_cancelled": mesh_cancelled,
     "existing_file": existing_file,
     "one_run_at_a_time": one_run_at_a_time,
+    "unicode_names": unicode_names,
+    "unicode_single_map": unicode_single_map,
+    "device_name": device_name,
 }
 
 
