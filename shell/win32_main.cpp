@@ -193,7 +193,7 @@ LRESULT CALLBACK MainWinProc(HWND wn, UINT iMessage, WPARAM S, LPARAM L)
         case CMD_CHECK:
             if (session.running) return busy();
             checklayout(wn, &session);  // the window stays for another try
-            SetWindowTextA(wn, progname);
+            SetWindowTextW(wn, progname);
             break;
         case CMD_EXIT:
             if (session.running) return busy();
