@@ -250,19 +250,21 @@ bool run(TextureJob* T, jobreport* rep)
 
     proposeoutput(T->out, T->file);
     int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterMAP, 1);
-    const bool known = hasext(T->out, ".bmp") || hasext(T->out, ".png") || hasext(T->out, ".svg");
-    if (chosen && std::strlen(T->out) >= 5 && known) T->colmap = T->opt.check ? MAP_CHECK : kindof(yesnocancel(Q_KIND));
+    const bool accepted = chosen && std::strlen(T->out) >= 5 &&
+                          (hasext(T->out, ".bmp") || hasext(T->out, ".png") || hasext(T->out, ".svg"));
+    if (accepted && reservedname(T->out)) {
+        // Said before the questions: the run would end in writing nothing.
+        warnfile(nullptr, T->out, devicetitle, T->out, 0);
+        return false;
+    }
+    if (accepted) T->colmap = T->opt.check ? MAP_CHECK : kindof(yesnocancel(Q_KIND));
     // An .svg file holds outlines: a name that asks for one makes a check
     // of any other map, as a name the run cannot write does.
-    if (!chosen || std::strlen(T->out) < 5 || !known || (hasext(T->out, ".svg") && T->colmap != MAP_MESH)) {
+    if (!accepted || (hasext(T->out, ".svg") && T->colmap != MAP_MESH)) {
         warn(nullptr, T->out, "this is not a .bmp filename", MSG_NOTBMP);
         T->out[0] = 0;
         T->colmap = MAP_COLOURED;
         rep->checkonly = 1;
-    } else if (reservedname(T->out)) {
-        // Said before the questions: the run would end in writing nothing.
-        warnfile(nullptr, T->out, devicetitle, T->out, 0);
-        return false;
     } else {
         T->sepm = (unsigned char)yesno(Q_SEPARATE);
         if (T->sepm)
