@@ -104,17 +104,22 @@ int writemap(TextureJob* T)
     const window wn = T->wn;
     // Looked at, not opened: opening a named pipe to test it would wait for
     // a writer. A name refused for what cannot be told (a folder that may
-    // not be searched, a loop of links) is no file that exists: the write
-    // says it cannot open it.
+    // not be searched, a loop of links) is no file that exists, nor is a
+    // link that another user planted: the write says it cannot open it.
     char* there = nullptr;
     int kind = examinetarget(T->out, &there);
     std::free(there);
-    if (kind != TARGET_NONE && (kind != TARGET_REFUSED || exists(T->out))) {
+    bool asked = false;
+    if (kind == TARGET_FILE || kind == TARGET_INPLACE || (kind == TARGET_REFUSED && exists(T->out))) {
         if (!GetFileName(wn, Q_EXISTS, T->out, filterBMP, 1)) return 0;
+        asked = true;
     }
     mapfilename(T);
+    // A single map replaces only what the question let it replace. The maps
+    // of several replace the files of their names, as they always have; but
+    // none replaces a file that came while it was written.
     failure why;
-    if (!bmpwrite(T->fn, T->J, &why)) {
+    if (!bmpwrite(T->fn, T->J, &why, asked || T->nmat > 1)) {
         T->nospace = diskfull(why.err);
         return warnfile(nullptr, why.text, why.title, why.file, why.err);
     }

@@ -15,6 +15,13 @@ struct tuning {
     // When n > 0, step n of the next map write fails as a full disk would
     // (each write, then the close, then the replace); back to 0 afterwards.
     int writefailstep;
+    // The map writer as on systems without unnamed files or renameat2: a
+    // named temporary file; a new map put in place by link and unlink.
+    bool write_namedtemp;
+    bool write_linkplace;
+    // Called by the map writer just before the new file takes the name
+    // real, when not null: where a file may come meanwhile.
+    void (*write_beforeplace)(const char* real);
 };
 
 extern tuning knobs;

@@ -293,6 +293,7 @@ struct batchrun {
     int unexpected;       // a question the options do not answer
     int finished;         // the run reached its "finished" title
     char failed[PATHSIZE];  // the file of the last box about a file
+    int lost;             // errno of a report line that could not be written; 0 for none
 };
 batchrun R;
 
@@ -316,15 +317,33 @@ void drawline()
     R.shown = k;
 }
 
-void printline(FILE* f, const char* fmt, ...)
+// One line to f; false, with errno, when it could not be written. A
+// message that is lost is lost: the run goes on (SIGPIPE is ignored).
+bool printline(FILE* f, const char* fmt, ...)
 {
     clearline();
     va_list a;
     va_start(a, fmt);
-    std::vfprintf(f, fmt, a);
+    bool ok = std::vfprintf(f, fmt, a) >= 0;
     va_end(a);
-    std::fputc('\n', f);
-    std::fflush(f);
+    ok = ok && std::fputc('\n', f) != EOF;
+    return std::fflush(f) == 0 && ok;
+}
+
+// A line of the report a check writes on standard output; its loss makes
+// the run fail.
+template <class... Args>
+void reportline(const char* fmt, Args... args)
+{
+    if (!printline(R.out, fmt, args...) && !R.lost) R.lost = errno ? errno : EIO;
+}
+
+// Whatever went to out reached it; else says so on err, when it can.
+bool written(FILE* out, FILE* err, const char* what)
+{
+    if (std::fflush(out) == 0 && !std::ferror(out)) return true;
+    std::fprintf(err, "uvpaint: standard output: I can't write %s (%s)\n", what, std::strerror(errno ? errno : EIO));
+    return false;
 }
 
 void unexpected(const char* what, const char* q)
@@ -351,16 +370,16 @@ void batchbox(window, message id, const char* text, const char* title, int icon,
     // Quiet: what only informs (boxes without a warning's icon) and, when
     // maps are made, the name reports go.
     if (R.o->quiet && (icon == ICON_NONE || (names && !checkonly))) return;
-    FILE* f = checkonly && names ? R.out : R.err;
-    if (*title) printline(f, "%s: %s", title, text);
-    else printline(f, "%s", text);
+    if (checkonly && names) reportline("%s: %s", title, text);
+    else if (*title) printline(R.err, "%s: %s", title, text);
+    else printline(R.err, "%s", text);
 }
 
 void batchnote(note id, const char* text)
 {
     if (R.o->quiet) return;
     if (id == NOTE_WROTE) printline(R.out, "%s", text);
-    else if (id == NOTE_ALLPAIRED && !R.o->out) printline(R.out, "uvpaint: every material name pairs");
+    else if (id == NOTE_ALLPAIRED && !R.o->out) reportline("uvpaint: every material name pairs");
     else if (id == NOTE_NONEPAIRED)
         printline(R.err, "uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black");
 }
@@ -453,11 +472,11 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     }
     if (o.help) {
         batchhelp(out);
-        return 0;
+        return written(out, err, "the help") ? 0 : 2;
     }
     if (o.version) {
         std::fprintf(out, "uvpaint %s\n", UVPAINT_VERSION);
-        return 0;
+        return written(out, err, "the version") ? 0 : 2;
     }
     if (!o.quiet)
         for (int i = 0; i < o.nwarnings; i++) std::fprintf(err, "uvpaint: warning: %s\n", o.warning[i]);
@@ -476,6 +495,10 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     setprompts(before);
     clearline();
     std::fflush(out);
+    if (R.lost) {
+        std::fprintf(err, "uvpaint: standard output: I can't write the report (%s)\n", std::strerror(R.lost));
+        return 2;
+    }
 
     if (!done || !rep.cleanup || R.unexpected) return 2;
     if (rep.checkonly) return !R.finished ? 2 : rep.unpaired ? 1 : 0;
