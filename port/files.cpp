@@ -44,6 +44,7 @@ bool diskfull(int err)
 int outopen(outfile* o, const char* name, failure* why, bool replace)
 {
     *o = outfile{name, nullptr, TARGET_REFUSED, nullptr, nullptr, false, 0, 0, replace};
+    if (knobs.write_beforeopen) knobs.write_beforeopen(name);
     o->kind = examinetarget(name, &o->real);
     if (o->kind == TARGET_UNTRUSTED) {
         knobs.writefailstep = 0;

@@ -19,8 +19,10 @@ struct tuning {
     // named temporary file; a new map put in place by link and unlink.
     bool write_namedtemp;
     bool write_linkplace;
-    // Called by the map writer just before the new file takes the name
-    // real, when not null: where a file may come meanwhile.
+    // Called by the map writer, when not null, as it opens the map name and
+    // just before the new file takes the name real: where a file may come
+    // meanwhile.
+    void (*write_beforeopen)(const char* name);
     void (*write_beforeplace)(const char* real);
 };
 

@@ -31,6 +31,7 @@ struct mode {
     bool namedtemp, linkplace;
 };
 const mode MODES[] = {{"unnamed", false, false}, {"named", true, false}, {"named, link", true, true}};
+void PrintTo(const mode& m, std::ostream* os) { *os << m.name; }
 
 class Writer : public testing::TestWithParam<mode> {
 protected:
