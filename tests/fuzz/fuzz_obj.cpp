@@ -39,7 +39,7 @@ void checkmesh(const mesh& m, bool complete)
     // every name is found again by the reader's look-ups
     for (int k = 0; k < m.nmat; k++) {
         if (m.mat[k].nf != permat[k]) fail("material %d counts %d faces of %d", k, m.mat[k].nf, permat[k]);
-        if (!std::memchr(m.mat[k].name, 0, sizeof m.mat[k].name)) fail("material %d: name unended", k);
+        if (m.mat[k].name < m.names || m.mat[k].name >= m.names + m.nnames) fail("material %d: name outside the pool", k);
         if (!hasmat(&m, m.mat[k].name)) fail("material %d: name not found", k);
     }
     for (int k = 0; k < m.ng; k++) {
