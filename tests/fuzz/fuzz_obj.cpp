@@ -43,7 +43,7 @@ void checkmesh(const mesh& m, bool complete)
         if (!hasmat(&m, m.mat[k].name)) fail("material %d: name not found", k);
     }
     for (int k = 0; k < m.ng; k++) {
-        if (!std::memchr(m.group[k].name, 0, sizeof m.group[k].name)) fail("group %d: name unended", k);
+        if (m.group[k].name < m.names || m.group[k].name >= m.names + m.nnames) fail("group %d: name outside the pool", k);
         if (!hasgroup(&m, m.group[k].name)) fail("group %d: name not found", k);
     }
 }
