@@ -152,19 +152,23 @@ void Face::setprops(mesh* m)
 }
 
 // A copy of s (null: "") at the end of the pool, or null when the pool
-// cannot grow. The pool grows by doubling: names are not pre-counted.
+// cannot grow. The pool grows by doubling: names are not pre-counted. s may
+// be a name of the pool itself.
 const char* mesh::keepname(const char* s)
 {
     if (!s) s = "";
     const size_t n = std::strlen(s) + 1;
+    const std::uintptr_t at = (std::uintptr_t)s - (std::uintptr_t)names;
     if (n > nnames_ - nnames) {
         if (n > SIZE_MAX / 2 - nnames) return nullptr;
         size_t cap = nnames_ ? nnames_ : 256;
         while (cap - nnames < n) cap *= 2;
+        const bool inpool = names && at < nnames_;
         if (!setnnames_(cap, 1)) return nullptr;
+        if (inpool) s = names + at;
     }
     char* c = names + nnames;
-    std::memcpy(c, s, n);
+    std::memmove(c, s, n);
     nnames += n;
     return c;
 }

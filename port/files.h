@@ -15,10 +15,10 @@ FILE* openread(const char* name);
 bool exists(const char* name);
 
 enum targetkind {
-    TARGET_NONE,     // nothing there yet: write beside it, then move into place
-    TARGET_FILE,     // a plain file we may write: write beside it, then replace it
-    TARGET_INPLACE,  // a device or pipe: written straight into, never replaced
-    TARGET_REFUSED,  // a folder, a read-only or locked file, a name that leads nowhere
+    TARGET_NONE,       // nothing there yet: write beside it, then move into place
+    TARGET_FILE,       // a plain file we may write: write beside it, then replace it
+    TARGET_INPLACE,    // a device or pipe: written straight into, never replaced
+    TARGET_REFUSED,    // a folder, a read-only or locked file, a name that leads nowhere
     TARGET_UNTRUSTED,  // a link that another user put in a shared folder: never followed
 };
 

@@ -338,6 +338,9 @@ streams)
     "$bin" --obj "$mesh" --cr2 "$samples/figure.cr2" > /dev/full 2> "$work/err" < /dev/null
     status=$?
     expect 2 "uvpaint: standard output: I can't write the report (No space left on device)"
+    "$bin" --version > /dev/full 2> "$work/err"
+    status=$?
+    expect 2 "uvpaint: standard output: I can't write the version (No space left on device)"
     ;;
 
 windows)

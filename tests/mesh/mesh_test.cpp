@@ -250,6 +250,11 @@ TEST(Names, ThePoolKeepsNamesWholeAsItGrows)
     EXPECT_STREQ(m.group[0].name, "first");
     EXPECT_STREQ(m.group[2000].name, "group 1999");
     EXPECT_EQ(m.findaddmat(long10k.c_str()), 0);
+    // A name of the pool given again, as the pool must grow for its copy.
+    while (m.nnames_ - m.nnames > 10000) m.addgroup("filler");
+    const int g = m.addgroup(m.mat[0].name);
+    ASSERT_EQ(g, m.ng - 1);
+    EXPECT_EQ(m.group[g].name, long10k);
 
     const size_t used = m.nnames;
     EXPECT_EQ(m.findaddmat(long10k.substr(1).c_str()), 1);
