@@ -43,7 +43,7 @@ gen=${GEN:-$here/gen_mesh.py}
 mkdir -p "$data/out" || exit 2
 work=$(mktemp -d) || exit 2
 part=$data/part
-trap 'rm -rf "$work" "$part"; rm -f "$data"/out/*.bmp "$data"/out/*.bmp.tmp*' EXIT
+trap 'rm -rf "$work" "$part"; rm -f "$data"/out/*.bmp "$data"/out/.uvpaint-*' EXIT
 log=$work/log
 
 label() {  # 1000000 -> 1m, 2000 -> 2k

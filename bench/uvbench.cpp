@@ -175,7 +175,7 @@ bool checkmesh(const mesh& m, const int* c, meshfacts* f)
     }
     f->arrays = (double)m.np * sizeof(xyz) + (double)m.nt * sizeof(xy) +
                 (double)m.nq * sizeof(fcinfo) + (double)m.nf * sizeof(Face) +
-                (double)m.ng * sizeof(Group) + (double)m.nmat * sizeof(Mat);
+                (double)m.ng * sizeof(Group) + (double)m.nmat * sizeof(Mat) + (double)m.nnames;
     return true;
 }
 

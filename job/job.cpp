@@ -359,6 +359,7 @@ bool checkrun(TextureJob* T, jobreport* rep)
     const size_t len = std::strlen(T->file);
     std::snprintf(T->out, PATHSIZE, "%.*scheck.png", (int)(len >= 4 ? len - 4 : len), T->file);
     if (!GetFileName(wn, Q_CHECKPICTURE, T->out, filterMAP, 1)) return true;
+    T->asked = true;  // the save dialog asks itself before a file is replaced
     if (!hasext(T->out, ".bmp") && !hasext(T->out, ".png")) {
         warn(nullptr, T->out, "this is not a .bmp or .png filename");
         return true;
@@ -402,6 +403,7 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->work = nullptr;
     T->parts = nullptr;
     T->nospace = false;
+    T->asked = false;
     T->opt = joboptions();
     T->check = nullptr;
     T->tile = -1;

@@ -126,23 +126,25 @@ int askexisting(TextureJob* T)
 {
     // Looked at, not opened: opening a named pipe to test it would wait for
     // a writer. A name refused for what cannot be told (a folder that may
-    // not be searched, a loop of links) is no file that exists: the write
-    // says it cannot open it.
+    // not be searched, a loop of links) is no file that exists, nor is a
+    // link that another user planted: the write says it cannot open it.
     char* there = nullptr;
     int kind = examinetarget(T->out, &there);
     std::free(there);
-    if (kind == TARGET_NONE || (kind == TARGET_REFUSED && !exists(T->out))) return 1;
-    return GetFileName(T->wn, Q_EXISTS, T->out, filterMAP, 1);
+    if (kind != TARGET_FILE && kind != TARGET_INPLACE && !(kind == TARGET_REFUSED && exists(T->out))) return 1;
+    if (!GetFileName(T->wn, Q_EXISTS, T->out, filterMAP, 1)) return 0;
+    T->asked = true;
+    return 1;
 }
 
 namespace {
 // Where the map writers' bytes go: the map file being written.
 int tofile(void* ctx, const unsigned char* p, size_t n) { return outwrite((outfile*)ctx, p, n); }
 
-int writesvg(TextureJob* T, failure* why)
+int writesvg(TextureJob* T, failure* why, bool replace)
 {
     outfile o;
-    if (!outopen(&o, T->fn, why)) return 0;
+    if (!outopen(&o, T->fn, why, replace)) return 0;
     svgencode(T->OB, T->n, T->inv, T->nmat > 1 ? T->M : -1, bytesink{&o, tofile}, nullptr, T->tu, T->tv);
     return outclose(&o, why);
 }
@@ -152,16 +154,21 @@ int writemap(TextureJob* T)
 {
     mapfilename(T);
     if (reservedname(T->fn)) return warnfile(nullptr, T->fn, devicetitle, T->fn, 0);
+    // A single map replaces only what the question let it replace. The maps
+    // of several (materials, tiles) replace the files of their names, as
+    // they always have; but none replaces a file that came while it was
+    // written.
+    const bool replace = T->asked || T->nmat > 1 || T->tile >= 0;
     failure why;
     int ok;
     switch (formatof(T)) {
     case FORMAT_PNG: {
         const pngkind grey = T->colmap == MAP_TRANSPARENCY ? PNG_GREY : PNG_RGB;
-        ok = pngwrite(T->fn, T->J, grey, T->opt.alpha ? T->used : nullptr, &why);
+        ok = pngwrite(T->fn, T->J, grey, T->opt.alpha ? T->used : nullptr, &why, replace);
         break;
     }
-    case FORMAT_SVG: ok = writesvg(T, &why); break;
-    default: ok = bmpwrite(T->fn, T->J, &why); break;
+    case FORMAT_SVG: ok = writesvg(T, &why, replace); break;
+    default: ok = bmpwrite(T->fn, T->J, &why, replace); break;
     }
     if (!ok) {
         T->nospace = diskfull(why.err);

@@ -49,6 +49,7 @@ struct TextureJob {
     void* work;            // scratch of margin and white edges (filled maps), or null
     char (*parts)[PARTSIZE];  // with several maps: each map's part of its file name, or null
     bool nospace;          // a map was not written for lack of space: the maps stop
+    bool asked;            // the existence question let out be replaced
     joboptions opt;        // what the front end asks beyond the answers
     struct uvreport* check;  // the UV check, for its report and the check picture, or null
     int tile;              // the UDIM tile of the map being made (0 for 1001), -1 without tiles

@@ -14,7 +14,10 @@ namespace {
 
 const size_t PARTBYTES = (size_t)4 << 20;  // a part's buffer; the largest face fits
 const int MINFACES = 20000;                // below this one thread does it all
-const size_t TAGBYTES = 512;               // a group's closing and opening tags, at most
+const int NAMEBYTES = 1024;                // of a material's name in its group's id and label
+// A group's closing and opening tags at most: 9 bytes a name byte (3 in the
+// id, 6 in the label) and the rest of the tags.
+const size_t TAGBYTES = 160 + 9 * (size_t)NAMEBYTES;
 const double LIMIT = 1073741824.0;         // corners are held to +-2^30 pixels, as the bitmap's
 
 // Most bytes a face of c corners takes: 30 per corner (two numbers of 14
@@ -149,11 +152,11 @@ const unsigned short CP1252[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Bytes of a name before its NUL, if it ends within its 32.
+// Bytes of a name the picture shows: the whole name, up to NAMEBYTES.
 int namelength(const char* name)
 {
-    const void* z = std::memchr(name, 0, sizeof(Mat::name));
-    return z ? (int)((const char*)z - name) : (int)sizeof(Mat::name);
+    const void* z = std::memchr(name, 0, NAMEBYTES);
+    return z ? (int)((const char*)z - name) : NAMEBYTES;
 }
 
 char* pututf8(char* d, unsigned c)
@@ -237,7 +240,7 @@ char* putlabel(char* d, const char* name)
 
 // A material's id: "mat-" and the name, with every byte but ASCII letters,
 // digits, '-' and '_' written as '.' and two hex digits. Names differ, so
-// do ids.
+// do ids (but for names alike in their first NAMEBYTES bytes).
 char* putid(char* d, const char* name)
 {
     static const char HEX[] = "0123456789ABCDEF";

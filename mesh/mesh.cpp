@@ -1,5 +1,6 @@
 // The mesh container: its six arrays, sized to exactly what is asked and
-// rebased when they move, and the name tables of groups and materials.
+// rebased when they move, the pool of names, and the name tables of groups
+// and materials.
 #include "mesh/mesh.h"
 #include "port/bigmem.h"
 #include "port/names.h"
@@ -44,13 +45,15 @@ T* rebase(T* p, std::uintptr_t old, T* b)
     return b + ((std::uintptr_t)p - old) / sizeof(T);
 }
 
-// Keeps the first 31 characters and fills the rest of the 32 bytes with NULs.
-void rename32(char* name, const char* s)
+// Moves name pointers of a[0..n) that pointed into the old pool block of
+// cap bytes at old into the pool at b.
+template <class T>
+void rebasenames(T* a, int n, std::uintptr_t old, size_t cap, const char* b)
 {
-    int i = 0;
-    if (s)
-        for (; i < 31 && s[i]; i++) name[i] = s[i];
-    std::memset(name + i, 0, (size_t)(32 - i));
+    for (int i = 0; i < n; i++) {
+        std::uintptr_t p = (std::uintptr_t)a[i].name;
+        if (p - old < cap) a[i].name = b + (p - old);
+    }
 }
 
 }  // namespace
@@ -112,8 +115,6 @@ bool room(nameindex* x, const T* a)
 template <class T>
 int lookup(nameindex*& x, const T* a, int n, const char* s)
 {
-    for (int i = 0; s[i]; i++)
-        if (i == 31) return -1;  // longer than any stored name
     if (!x && !(x = (nameindex*)std::calloc(1, sizeof(nameindex)))) return scan(a, n, s);
     if (x->counted > n) x->counted = n;
     for (; x->counted < n; x->counted++) {
@@ -121,7 +122,7 @@ int lookup(nameindex*& x, const T* a, int n, const char* s)
         x->used += addcell(x, a, x->counted);
     }
     if (!x->cap) return -1;
-    // Names cut to 31 characters may repeat: the lowest slot wins.
+    // A name may repeat (an added "default"): the lowest slot wins.
     int found = -1;
     unsigned m = x->cap - 1;
     for (unsigned h = namehash(s) & m; x->cell[h]; h = (h + 1) & m) {
@@ -150,8 +151,47 @@ void Face::setprops(mesh* m)
     m->mat[mat].nf++;
 }
 
-void Mat::rename(const char* s) { rename32(name, s); }
-void Group::rename(const char* s) { rename32(name, s); }
+// A copy of s (null: "") at the end of the pool, or null when the pool
+// cannot grow. The pool grows by doubling: names are not pre-counted. s may
+// be a name of the pool itself.
+const char* mesh::keepname(const char* s)
+{
+    if (!s) s = "";
+    const size_t n = std::strlen(s) + 1;
+    const std::uintptr_t at = (std::uintptr_t)s - (std::uintptr_t)names;
+    if (n > nnames_ - nnames) {
+        if (n > SIZE_MAX / 2 - nnames) return nullptr;
+        size_t cap = nnames_ ? nnames_ : 256;
+        while (cap - nnames < n) cap *= 2;
+        const bool inpool = names && at < nnames_;
+        if (!setnnames_(cap, 1)) return nullptr;
+        if (inpool) s = names + at;
+    }
+    char* c = names + nnames;
+    std::memmove(c, s, n);
+    nnames += n;
+    return c;
+}
+
+int mesh::setnnames_(size_t x, int k)
+{
+    if (k ? x == nnames_ : x <= nnames_) return 1;
+    if (x == 0) {
+        std::free(names);
+        names = nullptr;
+        nnames_ = 0;
+        return 0;
+    }
+    char* b = (char*)std::realloc(names, x);
+    if (!b) return 0;  // the old pool and capacity stay
+    if (names && b != names) {
+        rebasenames(mat, nmat, (std::uintptr_t)names, nnames_, b);
+        rebasenames(group, ng, (std::uintptr_t)names, nnames_, b);
+    }
+    names = b;
+    nnames_ = x;
+    return 1;
+}
 
 void mesh::initialize(int j)
 {
@@ -164,6 +204,7 @@ void mesh::initialize(int j)
     mat = nullptr;   nmat = nmat_ = 0;
     currentmat = 0;
     t = nullptr;     nt = nt_ = 0;
+    names = nullptr; nnames = nnames_ = 0;
     groupnames = matnames = nullptr;
 }
 
@@ -175,6 +216,7 @@ void mesh::delarrays()
     std::free(mat);
     std::free(t);
     std::free(group);
+    std::free(names);
     release(groupnames);
     release(matnames);
 }
@@ -246,8 +288,9 @@ int mesh::addt(xy p)
 int mesh::addgroup(const char* s)
 {
     if (ng == ng_ && (ng == INT_MAX || !setng_(ng + 1, 0))) return -1;
-    std::memset(&group[ng], 0, sizeof(Group));
-    group[ng].rename(s);
+    const char* name = keepname(s);
+    if (!name) return -1;
+    group[ng].name = name;
     return ng++;
 }
 
@@ -256,10 +299,16 @@ int mesh::addmat(const char* s)
     if (nmat > 0 && mat[nmat - 1].nf == 0) {  // nothing uses it: reuse its slot
         nmat--;
         if (matnames && matnames->counted > nmat) matnames->counted = nmat;
+        // and its name's bytes, when they are the pool's last
+        const char* last = mat[nmat].name;
+        const size_t n = std::strlen(last) + 1;
+        if (last + n == names + nnames) nnames -= n;
     }
     if (nmat == nmat_ && (nmat == INT_MAX || !setnmat_(nmat + 1, 0))) return -1;
+    const char* name = keepname(s);
+    if (!name) return -1;
     Mat& m = mat[nmat];
-    m.rename(s);
+    m.name = name;
     m.col = pal3(0, 0, 0);
     m.cf = 0;
     m.nf = 0;

@@ -1,7 +1,10 @@
-// The mesh container: six growable arrays, each count beside its capacity
-// (capacity carries a trailing underscore). Corners point into `point` and
-// `t`, faces into `pts`; those pointers are rebased whenever an array moves.
+// The mesh container: six growable arrays and the pool of names, each count
+// beside its capacity (capacity carries a trailing underscore). Corners point
+// into `point` and `t`, faces into `pts`, groups and materials into `names`;
+// those pointers are rebased whenever an array moves.
 #pragma once
+#include <cstddef>
+
 #include "mesh/types.h"
 #include "port/failure.h"
 
@@ -26,13 +29,11 @@ struct Mat {
     pal3 col;          // colour; black until material matching sets it
     unsigned char cf;  // 1 when col came from the .CR2 file
     int nf;            // faces that carry this material
-    char name[32];     // at most 31 characters
-    void rename(const char* s);  // keeps the first 31 characters; null gives ""
+    const char* name;  // the whole name, however long: in mesh::names
 };
 
 struct Group {
-    char name[32];
-    void rename(const char* s);
+    const char* name;  // the whole name, in mesh::names
 };
 
 // Material and group indices are 16 bits wide.
@@ -49,6 +50,7 @@ struct mesh {
     Mat* mat;    int nmat; int nmat_;  // materials, first appearance order
     short currentmat;                  // material of the next face
     xy* t;       int nt;   int nt_;    // texture coordinates
+    char* names; size_t nnames; size_t nnames_;  // group and material names, each NUL-ended
     // Made by the first look-up, kept in step with the arrays as they
     // change, released with them; null in an empty mesh.
     nameindex* groupnames;
@@ -67,13 +69,16 @@ struct mesh {
     int setnf_(int x, int k);
     int setng_(int x, int k);
     int setnmat_(int x, int k);
+    int setnnames_(size_t x, int k);  // the pool, in bytes; names are rebased
+    // A copy of s (null: "") added to the pool, or null when it cannot grow.
+    const char* keepname(const char* s);
 
     // The add operations return the new element's index, or -1 when the
     // array cannot grow.
     int addpoint(xyz p);              // a new vertex
     int addt(xy p);                   // a new texture coordinate
-    int addgroup(const char* s);      // a new group named s
-    int addmat(const char* s);        // a new material; a faceless last one is replaced
+    int addgroup(const char* s);      // a new group named s (null: "")
+    int addmat(const char* s);        // a new material named s; a faceless last one is replaced
     int findaddgroup(const char* s);  // first group named s, or a new one
     int findaddmat(const char* s);    // first material named s, or a new one
     int findgroup(const char* s) const;  // first group named s, or -1

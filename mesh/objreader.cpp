@@ -76,6 +76,7 @@ void trimarrays(mesh* m)
     m->setnt_(m->nt, 1);
     m->setng_(m->ng, 1);
     m->setnmat_(m->nmat, 1);
+    m->setnnames_(m->nnames, 1);
 }
 
 bool hasgroup(const mesh* m, const char* s) { return m->findgroup(s) >= 0; }

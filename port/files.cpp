@@ -17,6 +17,14 @@ bool fails(outfile* o)
     return true;
 }
 
+// The step before the new file takes its name: where a file may come
+// meanwhile (knobs.write_beforeplace) or the step fail.
+bool placing(outfile* o)
+{
+    if (knobs.write_beforeplace) knobs.write_beforeplace(o->real);
+    return fails(o);
+}
+
 // Keeps the reason of the first failure.
 void failed(outfile* o)
 {
@@ -33,10 +41,20 @@ bool diskfull(int err)
     return err == ENOSPC;
 }
 
-int outopen(outfile* o, const char* name, failure* why)
+int outopen(outfile* o, const char* name, failure* why, bool replace)
 {
-    *o = outfile{name, nullptr, TARGET_REFUSED, nullptr, nullptr, false, 0, 0};
+    *o = outfile{name, nullptr, TARGET_REFUSED, nullptr, nullptr, false, 0, 0, replace};
+    if (knobs.write_beforeopen) knobs.write_beforeopen(name);
     o->kind = examinetarget(name, &o->real);
+    if (o->kind == TARGET_UNTRUSTED) {
+        knobs.writefailstep = 0;
+        return fail(why, "I won't follow this link: another user made it in a shared folder", name, name);
+    }
+    // Something came at the name since it was found free: it stays.
+    if (!replace && (o->kind == TARGET_FILE || o->kind == TARGET_INPLACE)) {
+        o->kind = TARGET_REFUSED;
+        errno = EEXIST;
+    }
     // A device or pipe takes the bytes as they come: there is no file to
     // keep, and renaming over the node would destroy it.
     if (o->kind == TARGET_INPLACE) o->f = openinplace(name);
@@ -64,14 +82,26 @@ int outwrite(outfile* o, const void* p, size_t n)
 
 int outclose(outfile* o, failure* why)
 {
-    // Replacing a map, the new bytes must be on the disk before the old map
-    // goes. A new map has nothing to lose and skips the wait (fclose still
-    // flushes, where a full disk shows).
+    // Pending bytes go out first, where a full disk shows. Replacing a map,
+    // they must be on the disk before the old map goes; a new map has
+    // nothing to lose and skips the wait.
+    if (!o->failed && std::fflush(o->f) != 0) failed(o);
     if (!o->failed && o->kind == TARGET_FILE && !syncfile(o->f)) failed(o);
-    if (std::fclose(o->f) != 0) failed(o);
     if (fails(o)) failed(o);
-    if (o->temp && !o->failed && (fails(o) || !replacefile(o->temp, o->real))) failed(o);
-    if (o->temp && o->failed) removefile(o->temp);
+    // Only the file found at the name at outopen may go.
+    const bool replace = o->replace && o->kind == TARGET_FILE;
+    if (o->kind == TARGET_INPLACE) {
+        if (std::fclose(o->f) != 0) failed(o);
+    } else if (!o->temp) {
+        // An unnamed file takes its name while it is open; failing that,
+        // it goes with its descriptor.
+        if (!o->failed && (placing(o) || !nametemp(o->f, o->real, replace))) failed(o);
+        if (std::fclose(o->f) != 0) failed(o);
+    } else {
+        if (std::fclose(o->f) != 0) failed(o);
+        if (!o->failed && (placing(o) || !(replace ? replacefile : placefile)(o->temp, o->real))) failed(o);
+        if (o->failed) removefile(o->temp);
+    }
     const bool ok = !o->failed;
     const int err = o->err;
     std::free(o->temp);

@@ -1,14 +1,21 @@
-// Files on POSIX systems: names are bytes, links are followed by hand so
-// that a map replaces the file a link leads to.
+// Files on POSIX systems: names are bytes, links are followed by hand (as
+// the kernel would in a shared folder) so that a map replaces the file a
+// link leads to, and a map is written into an unnamed file where the system
+// has them, so that nothing is left when the run dies.
 #include "port/files.h"
 
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include "port/signals.h"
+#include "port/tuning.h"
 
 namespace {
 char* copyof(const char* s)
@@ -19,11 +26,29 @@ char* copyof(const char* s)
     return c;
 }
 
+// Bytes of p before its last component: "dir/" of "dir/name", 0 for "name".
+size_t folderpart(const char* p)
+{
+    const char* slash = std::strrchr(p, '/');
+    return slash ? (size_t)(slash - p) + 1 : 0;
+}
+
+// The folder of p as a name of its own (from malloc), or null.
+char* folderof(const char* p)
+{
+    size_t n = folderpart(p);
+    if (n == 0) return copyof(".");
+    char* d = (char*)std::malloc(n + 1);
+    if (!d) return nullptr;
+    std::memcpy(d, p, n);
+    d[n] = 0;
+    return d;
+}
+
 // The name a link at p leads to: absolute as read, else beside p.
 char* follow(const char* p, const char* link)
 {
-    const char* slash = std::strrchr(p, '/');
-    size_t dir = link[0] == '/' || !slash ? 0 : (size_t)(slash - p) + 1;
+    size_t dir = link[0] == '/' ? 0 : folderpart(p);
     size_t n = std::strlen(link);
     char* q = (char*)std::malloc(dir + n + 1);
     if (!q) return nullptr;
@@ -31,6 +56,74 @@ char* follow(const char* p, const char* link)
     std::memcpy(q + dir, link, n + 1);
     return q;
 }
+
+// Whether the link at p (its lstat in st) may be followed. The kernel's
+// rule for links in sticky world-writable folders such as /tmp: only the
+// runner's own links and those of the folder's owner. Another user could
+// otherwise lead a map onto any file the runner may write.
+bool trusted(const char* p, const struct stat& st)
+{
+    if (st.st_uid == geteuid()) return true;
+    char* dir = folderof(p);
+    struct stat d;
+    bool ok = dir && stat(dir, &d) == 0;
+    std::free(dir);
+    if (!ok) return false;
+    const bool shared = (d.st_mode & S_ISVTX) && (d.st_mode & S_IWOTH);
+    return !shared || st.st_uid == d.st_uid;
+}
+
+// A fresh name for a temporary file beside path, in t (room for path and
+// NUL): never longer than path's own last component when that has 5 bytes
+// or more, so that any name a map may have leaves room for it. Hidden,
+// and ".uvpaint-" where there is room to say whose it is.
+void tempname(char* t, const char* path)
+{
+    static const char ALNUM[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static uint64_t state = 0;
+    if (!state) {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        state = ((uint64_t)now.tv_sec * 1000000007u) ^ (uint64_t)now.tv_nsec ^ ((uint64_t)getpid() << 32) ^ (uintptr_t)t;
+    }
+    const size_t dir = folderpart(path);
+    size_t len = std::strlen(path + dir);
+    len = len < 5 ? 5 : len > 16 ? 16 : len;
+    std::memcpy(t, path, dir);
+    char* p = t + dir;
+    size_t k = len == 16 ? 9 : 1;
+    std::memcpy(p, ".uvpaint-", k);
+    for (; k < len; k++) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;  // the names need only differ
+        p[k] = ALNUM[(state >> 33) % 62];
+    }
+    p[len] = 0;
+}
+
+// Room for the temporary names of path.
+size_t tempsize(const char* path) { return folderpart(path) + 17; }
+
+enum { TEMPTRIES = 100 };  // fresh names to try; a clash is rare, leftovers too
+
+#ifdef O_TMPFILE
+// An unnamed file in the folder of path, or -1 when the system or the file
+// system has none, or it could not be named later through /proc.
+int unnamed(const char* path)
+{
+    char* dir = folderof(path);
+    int fd = dir ? open(dir, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
+    std::free(dir);
+    if (fd < 0) return -1;
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    struct stat a, b;
+    if (fstat(fd, &a) != 0 || stat(proc, &b) != 0 || a.st_ino != b.st_ino || a.st_dev != b.st_dev) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+#endif
 }  // namespace
 
 FILE* openread(const char* name)
@@ -52,30 +145,44 @@ bool exists(const char* name)
 
 FILE* openinplace(const char* f) { return std::fopen(f, "wb"); }
 
-int removefile(const char* name) { return unlink(name) == 0; }
+int removefile(const char* name)
+{
+    pendingtemp(nullptr);
+    return unlink(name) == 0;
+}
 
 int examinetarget(const char* f, char** path)
 {
     *path = nullptr;
-    // A device or pipe has no file to replace. Asked first through every
-    // link at once: /dev/stdout leads to a pipe by a link that names none.
-    struct stat end;
-    if (stat(f, &end) == 0 && !S_ISREG(end.st_mode) && !S_ISDIR(end.st_mode)) return TARGET_INPLACE;
     char* p = copyof(f);
+    // The last link leads to a device or pipe by a name that no walk finds:
+    // /dev/stdout ends in /proc/self/fd/1, a link to "pipe:[...]".
+    bool special = false;
     // Renaming over a link would put a plain file in its place and leave the
     // file it leads to stale; the map replaces that file instead.
     for (int hops = 0; p; hops++) {
         struct stat st;
         if (lstat(p, &st) != 0) {
             if (errno != ENOENT) break;
+            if (special) {
+                std::free(p);
+                return TARGET_INPLACE;
+            }
             *path = p;
             return TARGET_NONE;
         }
         if (S_ISLNK(st.st_mode)) {
+            if (!trusted(p, st)) {
+                std::free(p);
+                errno = EACCES;
+                return TARGET_UNTRUSTED;
+            }
             if (hops == 40) {
                 errno = ELOOP;
                 break;
             }
+            struct stat end;
+            special = stat(p, &end) == 0 && !S_ISREG(end.st_mode) && !S_ISDIR(end.st_mode);
             // Some file systems give links no size; a full buffer means the
             // link was cut short.
             const size_t room = (st.st_size > 4096 ? (size_t)st.st_size : 4096) + 1;
@@ -97,7 +204,7 @@ int examinetarget(const char* f, char** path)
             errno = EISDIR;
             break;
         }
-        if (!S_ISREG(st.st_mode)) {  // turned into a device or pipe meanwhile
+        if (!S_ISREG(st.st_mode)) {  // a device or pipe
             std::free(p);
             return TARGET_INPLACE;
         }
@@ -118,38 +225,77 @@ FILE* opentemp(const char* path, char** temp)
     *temp = nullptr;
     struct stat old;
     bool replacing = stat(path, &old) == 0;
-    size_t n = std::strlen(path) + 16;
-    char* t = (char*)std::malloc(n);
-    if (!t) return nullptr;
     int fd = -1;
-    for (int k = 0; k < 1000 && fd < 0; k++) {
-        if (k == 0) std::snprintf(t, n, "%s.tmp", path);
-        else std::snprintf(t, n, "%s.tmp%d", path, k);
-        // O_EXCL: never write into a file that someone else put there.
-        fd = open(t, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
+    char* t = nullptr;
+#ifdef O_TMPFILE
+    if (!knobs.write_namedtemp) fd = unnamed(path);
+#endif
     if (fd < 0) {
-        std::free(t);
-        return nullptr;
+        t = (char*)std::malloc(tempsize(path));
+        if (!t) return nullptr;
+        for (int k = 0; k < TEMPTRIES && fd < 0; k++) {
+            tempname(t, path);
+            // O_EXCL: never write into a file that someone else put there.
+            fd = open(t, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            std::free(t);
+            return nullptr;
+        }
+        pendingtemp(t);
     }
     bool ok = true;
     if (replacing) {
-        // The owner may not be ours to give (not root): the file is then
-        // ours, as any new file would be. The permission bits must hold.
-        if ((old.st_uid != geteuid() || old.st_gid != getegid()) && fchown(fd, old.st_uid, old.st_gid) != 0) {
+        // Root gives the file its owner and group back. Anyone else makes it
+        // theirs, as any new file would be, but keeps the group when they
+        // belong to it, as an editor's save does; the group may share it.
+        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+            if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, (uid_t)-1, old.st_gid) != 0) {
+            }
         }
         ok = fchmod(fd, old.st_mode & 07777) == 0;
     }
     FILE* o = ok ? fdopen(fd, "wb") : nullptr;
     if (!o) {
+        const int err = errno;
         close(fd);
-        unlink(t);
+        if (t) removefile(t);
         std::free(t);
+        errno = err;
         return nullptr;
     }
     *temp = t;
     return o;
+}
+
+int nametemp(FILE* f, const char* to, bool replace)
+{
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fileno(f));
+    // A link never replaces: a new map takes its name in one step that
+    // fails when the name was taken meanwhile.
+    if (!replace) return linkat(AT_FDCWD, proc, AT_FDCWD, to, AT_SYMLINK_FOLLOW) == 0;
+    char* t = (char*)std::malloc(tempsize(to));
+    if (!t) return 0;
+    int done = 0;
+    for (int k = 0; k < TEMPTRIES && !done; k++) {
+        tempname(t, to);
+        if (linkat(AT_FDCWD, proc, AT_FDCWD, t, AT_SYMLINK_FOLLOW) == 0) done = 1;
+        else if (errno != EEXIST) break;
+    }
+    if (done) {
+        // A name of its own beside to, which then replaces to in one step.
+        pendingtemp(t);
+        done = replacefile(t, to);
+        if (!done) {
+            const int err = errno;
+            removefile(t);
+            errno = err;
+        }
+    }
+    std::free(t);
+    return done;
 }
 
 int syncfile(FILE* o)
@@ -160,4 +306,35 @@ int syncfile(FILE* o)
 }
 
 // rename replaces an existing target in one step.
-int replacefile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+int replacefile(const char* from, const char* to)
+{
+    if (std::rename(from, to) != 0) return 0;
+    pendingtemp(nullptr);
+    return 1;
+}
+
+int placefile(const char* from, const char* to)
+{
+#ifdef RENAME_NOREPLACE
+    if (!knobs.write_linkplace) {
+        if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+            pendingtemp(nullptr);
+            return 1;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return 0;
+    }
+#endif
+    // A file system without it: a link, too, fails when to exists.
+    if (link(from, to) == 0) {
+        removefile(from);
+        return 1;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return 0;
+    // Nor links (FAT): the best left is to look first.
+    struct stat st;
+    if (lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return 0;
+    }
+    return replacefile(from, to);
+}

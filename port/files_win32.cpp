@@ -143,3 +143,15 @@ int replacefile(const char* from, const char* to)
     wname f(from), t(to);
     return f.ok && t.ok && MoveFileExW(f.w, t.w, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+// Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+int placefile(const char* from, const char* to)
+{
+    if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)) return 1;
+    DWORD e = GetLastError();
+    errno = e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+    return 0;
+}
+
+// opentemp's files here always have a name.
+int nametemp(FILE*, const char*, bool) { return 0; }

@@ -20,6 +20,15 @@ struct tuning {
     int svg_partbytes;
     int uvcheck_threads;       // > 0: the UV check's pixel pass on this many threads
     int uvcheck_bandrows;      // > 0: rows per band of the UV check's pixel pass
+    // The map writer as on systems without unnamed files or renameat2: a
+    // named temporary file; a new map put in place by link and unlink.
+    bool write_namedtemp;
+    bool write_linkplace;
+    // Called by the map writer, when not null, as it opens the map name and
+    // just before the new file takes the name real: where a file may come
+    // meanwhile.
+    void (*write_beforeopen)(const char* name);
+    void (*write_beforeplace)(const char* real);
 };
 
 extern tuning knobs;

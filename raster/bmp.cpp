@@ -13,7 +13,7 @@ void le16(unsigned char* p, uint32_t v) { p[0] = (unsigned char)v; p[1] = (unsig
 void le32(unsigned char* p, uint32_t v) { le16(p, v & 0xffff); le16(p + 2, v >> 16); }
 }  // namespace
 
-int bmpwrite(const char* f, const image& I, failure* why)
+int bmpwrite(const char* f, const image& I, failure* why, bool replace)
 {
     // A positive size without pixels (refused or failed allocation) would
     // give a header promising data that is not there.
@@ -33,7 +33,7 @@ int bmpwrite(const char* f, const image& I, failure* why)
     std::memcpy(head + 14, (const unsigned char*)&I + offsetof(image, size), 40);
 
     outfile o;
-    if (!outopen(&o, f, why)) return 0;
+    if (!outopen(&o, f, why, replace)) return 0;
     outwrite(&o, head, sizeof head) && outwrite(&o, I.P, pixels);
     return outclose(&o, why);
 }

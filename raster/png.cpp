@@ -497,13 +497,13 @@ namespace {
 int tofile(void* ctx, const unsigned char* p, size_t n) { return outwrite((outfile*)ctx, p, n); }
 }  // namespace
 
-int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why)
+int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why, bool replace)
 {
     // A positive size without pixels (refused or failed allocation) has no
     // picture to give.
     if (!I.P) return fail(why, "I can't write this file", f, f);
     outfile o;
-    if (!outopen(&o, f, why)) return 0;
+    if (!outopen(&o, f, why, replace)) return 0;
     if (!pngencode(I, kind, alpha, corecount(), bytesink{&o, tofile}) && !o.failed) {
         // The encoder ran out of memory: the half-written file goes, and the
         // file of that name stays as it was.

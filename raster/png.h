@@ -21,4 +21,6 @@ int pngencode(const image& I, pngkind kind, const unsigned char* alpha, int thre
 // Writes I to the file f as PNG (as pngencode, on every core), replacing
 // it only once the new file is complete. 1 on success; 0 with the reason in
 // *why when it cannot be opened or written.
-int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why);
+// replace: the file at f may be replaced (else only a new file is made).
+int pngwrite(const char* f, const image& I, pngkind kind, const unsigned char* alpha, failure* why,
+             bool replace = true);

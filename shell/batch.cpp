@@ -297,7 +297,7 @@ struct batchrun {
     int unexpected;       // a question the options do not answer
     int finished;         // the run reached its "finished" title
     char failed[PATHSIZE];  // the file of the last box about a file
-    int reportlost;       // the report could not be written out
+    int lost;             // errno of a report line that could not be written; 0 for none
 };
 batchrun R;
 
@@ -321,15 +321,33 @@ void drawline()
     R.shown = k;
 }
 
-void printline(FILE* f, const char* fmt, ...)
+// One line to f; false, with errno, when it could not be written. A
+// message that is lost is lost: the run goes on (SIGPIPE is ignored).
+bool printline(FILE* f, const char* fmt, ...)
 {
     clearline();
     va_list a;
     va_start(a, fmt);
-    std::vfprintf(f, fmt, a);
+    bool ok = std::vfprintf(f, fmt, a) >= 0;
     va_end(a);
-    std::fputc('\n', f);
-    std::fflush(f);
+    ok = ok && std::fputc('\n', f) != EOF;
+    return std::fflush(f) == 0 && ok;
+}
+
+// A line of the report a check writes on standard output; its loss makes
+// the run fail.
+template <class... Args>
+void reportline(const char* fmt, Args... args)
+{
+    if (!printline(R.out, fmt, args...) && !R.lost) R.lost = errno ? errno : EIO;
+}
+
+// Whatever went to out reached it; else says so on err, when it can.
+bool written(FILE* out, FILE* err, const char* what)
+{
+    if (std::fflush(out) == 0 && !std::ferror(out)) return true;
+    std::fprintf(err, "uvpaint: standard output: I can't write %s (%s)\n", what, std::strerror(errno ? errno : EIO));
+    return false;
 }
 
 void unexpected(const char* what, const char* q)
@@ -356,9 +374,9 @@ void batchbox(window, message id, const char* text, const char* title, int icon,
     // Quiet: what only informs (boxes without a warning's icon) and, when
     // maps are made, the name reports go.
     if (R.o->quiet && (icon == ICON_NONE || (names && !checkonly))) return;
-    FILE* f = checkonly && names ? R.out : R.err;
-    if (*title) printline(f, "%s: %s", title, text);
-    else printline(f, "%s", text);
+    if (checkonly && names) reportline("%s: %s", title, text);
+    else if (*title) printline(R.err, "%s: %s", title, text);
+    else printline(R.err, "%s", text);
 }
 
 void batchnote(note id, const char* text)
@@ -366,7 +384,7 @@ void batchnote(note id, const char* text)
     if (R.o->quiet) return;
     // With a report on standard output, the files go beside the messages.
     if (id == NOTE_WROTE) printline(R.o->report ? R.err : R.out, "%s", text);
-    else if (id == NOTE_ALLPAIRED && !R.o->out) printline(R.out, "uvpaint: every material name pairs");
+    else if (id == NOTE_ALLPAIRED && !R.o->out) reportline("uvpaint: every material name pairs");
     else if (id == NOTE_NONEPAIRED)
         printline(R.err, "uvpaint: warning: no material of the mesh pairs with one of the figure: the map is black");
     else if (id == NOTE_BEYOND && R.o->out)
@@ -374,14 +392,12 @@ void batchnote(note id, const char* text)
                   "them as UDIM tiles", text, std::strcmp(text, "1") ? "faces reach" : "face reaches");
 }
 
+// The UV check's report on standard output; its loss makes the run fail.
 void batchtext(window, const char*, const char* text)
 {
     clearline();
     const size_t n = std::strlen(text);
-    if (std::fwrite(text, 1, n, R.out) != n || std::fflush(R.out) != 0 || std::ferror(R.out)) {
-        R.reportlost = errno ? errno : EIO;
-        printline(R.err, "uvpaint: the report could not be written (%s)", std::strerror(R.reportlost));
-    }
+    if ((std::fwrite(text, 1, n, R.out) != n || std::fflush(R.out) != 0) && !R.lost) R.lost = errno ? errno : EIO;
 }
 
 int batchyesno(question q, const char* text)
@@ -472,11 +488,11 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     }
     if (o.help) {
         batchhelp(out);
-        return 0;
+        return written(out, err, "the help") ? 0 : 2;
     }
     if (o.version) {
         std::fprintf(out, "uvpaint %s\n", UVPAINT_VERSION);
-        return 0;
+        return written(out, err, "the version") ? 0 : 2;
     }
     if (!o.quiet)
         for (int i = 0; i < o.nwarnings; i++) std::fprintf(err, "uvpaint: warning: %s\n", o.warning[i]);
@@ -503,8 +519,12 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     setprompts(before);
     clearline();
     std::fflush(out);
+    if (R.lost) {
+        std::fprintf(err, "uvpaint: standard output: I can't write the report (%s)\n", std::strerror(R.lost));
+        return 2;
+    }
 
-    if (!done || !rep.cleanup || R.unexpected || R.reportlost) return 2;
+    if (!done || !rep.cleanup || R.unexpected) return 2;
     if (opts.reportonly) return !R.finished ? 2 : rep.findings;
     if (rep.checkonly) return !R.finished ? 2 : rep.unpaired ? 1 : 0;
     if (rep.maps == 0 || rep.written != rep.maps) return 2;

@@ -39,6 +39,21 @@ asnobody() {
     fi
 }
 
+# staged: copies of the program and the mesh in a fresh folder that every
+# user may search ($stage, removed at the end), for the runs as other users:
+# the checkout may sit in a folder that only its owner may search.
+staged() {
+    stage=$(mktemp -d "${TMPDIR:-/tmp}/uvpaint-faults.XXXXXX") || fail "cannot make a folder for other users"
+    trap 'rm -rf "$stage"' EXIT
+    chmod 0755 "$stage" && cp "$bin" "$stage/uvpaint" && cp "$mesh" "$stage/figure.obj" &&
+        chmod 0755 "$stage/uvpaint" && chmod 0644 "$stage/figure.obj" || fail "cannot fill $stage"
+    bin=$stage/uvpaint mesh=$stage/figure.obj
+}
+# asroot: the case plants files as other users, which only root may.
+asroot() { [ "$(id -u)" = 0 ] || fail "runs as root only: it acts as other users"; }
+SEPARATE="Each file's name will be the name that you specified with the name of the material appended"
+UNTRUSTED="I won't follow this link: another user made it in a shared folder"
+
 # inns CASE: this script again, as root of a new user and mount namespace,
 # where it may mount what it needs; root outside needs no user namespace.
 inns() {
@@ -68,14 +83,8 @@ folder)
 readonly)
     # A folder on a read-only mount, where root fails too.
     inns readonly-mount || exit 1
-    # The runs as nobody work in a folder that nobody can reach, with copies
-    # of the program and the mesh: the checkout may sit in a folder that only
-    # its owner may search (a home folder, one made by mktemp -d).
-    stage=$(mktemp -d "${TMPDIR:-/tmp}/uvpaint-faults.XXXXXX") || fail "cannot make a folder for nobody"
-    trap 'rm -rf "$stage"' EXIT
-    chmod 0755 "$stage" && cp "$bin" "$stage/uvpaint" && cp "$mesh" "$stage/figure.obj" &&
-        chmod 0755 "$stage/uvpaint" && chmod 0644 "$stage/figure.obj" || fail "cannot fill $stage"
-    bin=$stage/uvpaint mesh=$stage/figure.obj d=$stage/readonly
+    staged
+    d=$stage/readonly
     # A folder nobody may write: neither an existing map nor a new one.
     fresh "$d"
     oldmap "$d/map.bmp"
@@ -218,21 +227,120 @@ oom)
     ;;
 
 killed)
-    # The run dies in the middle of the write (the file size limit's signal):
-    # at most the temporary file is left, never a partial map.
-    fresh "$d"
+    inns killed-mount || exit 1
+    ;;
+killed-mount)
+    # On a file system that has unnamed files (tmpfs), as most have.
+    mkdir -p "$d" && mount -t tmpfs -o size=2g tmpfs "$d" || fail "cannot mount a tmpfs"
     oldmap "$d/map.bmp"
     cp "$d/map.bmp" "$work/old"
+    # The run dies in the middle of the write of the file size limit's
+    # signal, which no program can catch: the old map, and nothing else.
     (ulimit -f 100 && exec "$bin" --obj "$mesh" --out "$d/map.bmp" --overwrite --size 640) > "$work/out" 2> "$work/err"
     status=$?
     [ "$status" -gt 128 ] || fail "the run was not killed (status $status)"
     cmp -s "$d/map.bmp" "$work/old" || fail "a killed run left a changed map"
-    [ "$(listing "$d" | tr '\n' ' ')" = "map.bmp map.bmp.tmp " ] || fail "files left: $(listing "$d")"
-    [ "$(stat -c %s "$d/map.bmp.tmp")" -lt 1228854 ] || fail "the temporary file is whole: no kill mid-write"
-    # The next run writes the map whatever the leftover.
-    run --out "$d/map.bmp" --overwrite --size 640
+    [ "$(listing "$d" | tr '\n' ' ')" = "map.bmp " ] || fail "files left: $(listing "$d")"
+    # Stopped by a person or the system in the middle of a big map: the old
+    # map, nothing else, and the status of the signal.
+    for sig in INT TERM HUP; do
+        # A background job starts with SIGINT ignored; a run from a terminal does not.
+        env --default-signal=INT,TERM,HUP "$bin" --obj "$mesh" --out "$d/map.bmp" --overwrite --size 16384 \
+            > "$work/out" 2> "$work/err" < /dev/null &
+        pid=$!
+        # Stopped as soon as its file in $d holds part of the map.
+        size=0
+        for ((try = 0; try < 3000 && size == 0; try++)); do
+            for f in /proc/$pid/fd/*; do
+                case $(readlink "$f" 2> /dev/null) in "$d"/*) size=$(stat -L -c %s "$f" 2> /dev/null || echo 0) ;; esac
+            done
+            [ "$size" -gt 0 ] && kill -STOP $pid || sleep 0.01
+        done
+        [ "$size" -gt 0 ] || { kill -KILL $pid; fail "SIG$sig: the run never wrote its map"; }
+        for f in /proc/$pid/fd/*; do
+            case $(readlink "$f" 2> /dev/null) in "$d"/*) size=$(stat -L -c %s "$f") ;; esac
+        done
+        kill -$sig $pid && kill -CONT $pid
+        wait $pid
+        status=$?
+        [ "$status" = $((128 + $(kill -l $sig))) ] || fail "SIG$sig: exit status $status"
+        [ "$size" -lt 805306422 ] || fail "SIG$sig: the map was whole before the signal"
+        cmp -s "$d/map.bmp" "$work/old" || fail "SIG$sig: a stopped run changed the map"
+        [ "$(listing "$d" | tr '\n' ' ')" = "map.bmp " ] || fail "SIG$sig: files left: $(listing "$d")"
+    done
+    umount "$d"
+    ;;
+
+links)
+    # Links that another user (nobody) planted in a shared folder, like /tmp,
+    # are never followed; those of the runner and of the folder's owner are,
+    # as the kernel's own rule has it.
+    asroot
+    staged
+    s=$stage/shared v=$stage/victim
+    mkdir -m 1777 "$s" && mkdir -m 0700 "$v" || fail "cannot make the folders"
+    printf 'only root may read this\n' > "$v/keep.conf" && chmod 0600 "$v/keep.conf" && cp "$v/keep.conf" "$work/keep"
+    asnobody ln -s ../victim/keep.conf "$s/map_skin.bmp" && asnobody ln -s ../victim/new.bmp "$s/map_Hair.bmp" ||
+        fail "nobody cannot plant links"
+    run --out "$s/map.bmp" --size 64 --separate
+    expect 2 "$SEPARATE" "uvpaint: $s/map_skin.bmp: $UNTRUSTED" "uvpaint: $s/map_Hair.bmp: $UNTRUSTED"
+    cmp -s "$v/keep.conf" "$work/keep" || fail "the file a planted link leads to changed"
+    [ "$(listing "$v" | tr '\n' ' ')" = "keep.conf " ] || fail "files made where links lead: $(listing "$v")"
+    [ -L "$s/map_skin.bmp" ] && [ -L "$s/map_Hair.bmp" ] || fail "a planted link was replaced"
+    [ "$(ls "$s" | grep -c '^map_.*\.bmp$')" = 7 ] || fail "the other maps were not written: $(listing "$s")"
+    # The map's own name, even with --overwrite.
+    asnobody ln -s ../victim/keep.conf "$s/map.bmp" || fail "nobody cannot plant a link"
+    run --out "$s/map.bmp" --size 64 --overwrite
+    expect 2 "uvpaint: $s/map.bmp: $UNTRUSTED"
+    cmp -s "$v/keep.conf" "$work/keep" || fail "the file a planted link leads to changed"
+    # The runner's own link in the shared folder, and a link of the owner
+    # of a shared folder, are followed.
+    ln -s ../victim/mine.bmp "$s/own.bmp"
+    run --out "$s/own.bmp" --size 64
+    expect 0 "I have created this texture map file: $s/own.bmp"
+    o=$stage/nobodys
+    mkdir -m 1777 "$o" && chown 65534:65534 "$o" && asnobody ln -s ../victim/theirs.bmp "$o/map.bmp" ||
+        fail "cannot make nobody's shared folder"
+    run --out "$o/map.bmp" --size 64
+    expect 0 "I have created this texture map file: $o/map.bmp"
+    [ "$(listing "$v" | tr '\n' ' ')" = "keep.conf mine.bmp theirs.bmp " ] || fail "files where links lead: $(listing "$v")"
+    [ -L "$s/own.bmp" ] && [ -L "$o/map.bmp" ] || fail "a followed link was replaced"
+    ;;
+
+group)
+    # A map of user 1001 in group 3000 (mode 664), replaced by user 1002, a
+    # member of 3000: the map is 1002's, as any editor's save makes it, but
+    # stays in the group, with its mode.
+    asroot
+    staged
+    d=$stage/group
+    mkdir -m 0777 "$d" && oldmap "$d/map.bmp" && chown 1001:3000 "$d/map.bmp" && chmod 0664 "$d/map.bmp" ||
+        fail "cannot make the shared map"
+    setpriv --reuid=1002 --regid=1002 --groups=3000 "$bin" --obj "$mesh" --out "$d/map.bmp" --overwrite --size 64 \
+        > "$work/out" 2> "$work/err" < /dev/null
+    status=$?
     expect 0 "I have created this texture map file: $d/map.bmp"
-    [ "$(stat -c %s "$d/map.bmp")" = 1228854 ] || fail "the next run's map is not whole"
+    [ "$(stat -c %u:%g:%a "$d/map.bmp")" = 1002:3000:664 ] || fail "the map is $(stat -c %u:%g:%a "$d/map.bmp")"
+    [ "$(stat -c %s "$d/map.bmp")" = 12342 ] || fail "the map was not replaced"
+    ;;
+
+streams)
+    # A reader that went away before the first line: no message stops the
+    # maps.
+    fresh "$d"
+    mkfifo "$d/gone" && exec 3<> "$d/gone" && exec 4> "$d/gone" && exec 3<&- || fail "cannot make a pipe"
+    "$bin" --obj "$mesh" --out "$d/fig.bmp" --size 64 --separate >&4 2>&4 < /dev/null
+    status=$?
+    exec 4>&-
+    [ "$status" = 0 ] || fail "exit status $status with nobody to read its lines"
+    [ "$(ls "$d" | grep -c '^fig_.*\.bmp$')" = 7 ] || fail "maps written: $(listing "$d")"
+    # A check whose report cannot be written fails, and says so.
+    "$bin" --obj "$mesh" --cr2 "$samples/figure.cr2" > /dev/full 2> "$work/err" < /dev/null
+    status=$?
+    expect 2 "uvpaint: standard output: I can't write the report (No space left on device)"
+    "$bin" --version > /dev/full 2> "$work/err"
+    status=$?
+    expect 2 "uvpaint: standard output: I can't write the version (No space left on device)"
     ;;
 
 windows)

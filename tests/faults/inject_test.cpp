@@ -40,6 +40,7 @@ protected:
     {
         knobs.writefailstep = 0;
         knobs.writechunk = (size_t)64 << 20;
+        knobs.write_beforeopen = nullptr;
     }
 };
 }  // namespace
@@ -88,4 +89,29 @@ TEST_F(Inject, AFullDiskStopsTheMapsAndKeepsTheOldFile)
                   "the disk is full: 0 of 7 maps were written\n");
     EXPECT_EQ(readfile(skin), OLD);
     EXPECT_EQ(dir.files(), std::set<std::string>{"fig_skin.bmp"});
+}
+
+namespace {
+void comemeanwhile(const char* name) { writefile(name, OLD); }
+}  // namespace
+
+// A map whose name was free when the run looked never replaces a file that
+// came there before it was opened; one that replaces a file by
+// --overwrite replaces what is there.
+TEST_F(Inject, AFileThatComesBeforeTheWriteIsReplacedOnlyWhenAskedFor)
+{
+    const std::string map = dir.at("map.bmp");
+    knobs.write_beforeopen = comemeanwhile;
+    result r = batch({"--out", map, "--size", "16", "--overwrite"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "uvpaint: " + map + ": I can't open this file (File exists)\n");
+    EXPECT_EQ(readfile(map), OLD);
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
+
+    writefile(map, "a map that --overwrite replaces");
+    r = batch({"--out", map, "--size", "16", "--overwrite"});
+    knobs.write_beforeopen = nullptr;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readfile(map).size(), 54u + 48 * 16);
+    EXPECT_EQ(dir.files(), std::set<std::string>{"map.bmp"});
 }

@@ -122,6 +122,19 @@ int main(int argc, char** argv)
     expect("nul .bmp", I, 0, "I can't open this file");
     expect(d + "\\com1.map.bmp", I, 0, "I can't open this file");
 
+    // A file that comes at a new map's name while it is written stays; one
+    // that comes at the name of a map being replaced is replaced.
+    const std::string fresh = d + "\\fresh.bmp";
+    knobs.write_beforeplace = [](const char* real) { writeall(real, "came meanwhile"); };
+    expect(fresh, I, 0, "I can't write this file");
+    check(readall(fresh) == "came meanwhile", "a new map replaced a file that came meanwhile");
+    writeall(map, old);
+    expect(map, I, 1, "");
+    knobs.write_beforeplace = nullptr;
+    check(readall(map) == good, "the map that replaced a file");
+    DeleteFileA(fresh.c_str());
+    check(listing(d) == "folder.bmp map.bmp ", "files after a file came meanwhile:", listing(d));
+
     // Each step of the write failing in turn: a full disk's outcome.
     knobs.writechunk = 16;
     int step = 1;

@@ -39,11 +39,11 @@ void checkmesh(const mesh& m, bool complete)
     // every name is found again by the reader's look-ups
     for (int k = 0; k < m.nmat; k++) {
         if (m.mat[k].nf != permat[k]) fail("material %d counts %d faces of %d", k, m.mat[k].nf, permat[k]);
-        if (!std::memchr(m.mat[k].name, 0, sizeof m.mat[k].name)) fail("material %d: name unended", k);
+        if (m.mat[k].name < m.names || m.mat[k].name >= m.names + m.nnames) fail("material %d: name outside the pool", k);
         if (!hasmat(&m, m.mat[k].name)) fail("material %d: name not found", k);
     }
     for (int k = 0; k < m.ng; k++) {
-        if (!std::memchr(m.group[k].name, 0, sizeof m.group[k].name)) fail("group %d: name unended", k);
+        if (m.group[k].name < m.names || m.group[k].name >= m.names + m.nnames) fail("group %d: name outside the pool", k);
         if (!hasgroup(&m, m.group[k].name)) fail("group %d: name not found", k);
     }
 }

@@ -11,7 +11,7 @@ Not run here, as it needs a seam inside the reader: a file that vanishes
 between the pre-count and the reading pass (mesh_tests,
 ObjRead.FileVanishingBetweenThePassesIsReported).
 """
-from fixtures import FOLDEDNAMES, HEADLINES, NAME10K, WORLDNAMES
+from fixtures import FOLDEDNAMES, HEADLINES, LONGL, LONGR, NAME10K, WORLDNAMES
 
 BAD = "bad mesh, or this file ain't a mesh file: %s"
 CANTOPEN = "uvpaint: %s: I can't open this file (%s)"
@@ -136,9 +136,19 @@ CASES = [
     # -- names -------------------------------------------------------------
     case("obj_10000_character_names", ["longnames.obj", "clean.cr2"],
          colored("longnames.obj", "clean.cr2", "map.bmp", "--separate"), 0,
-         [SEPARATE, CR2ONLY % "skin", OBJONLY % NAME10K[:31]],
+         [SEPARATE, CR2ONLY % "skin", OBJONLY % NAME10K],
          ["map_%s.bmp" % NAME10K[:31], "map_lips.bmp"],
          maps={"map_%s.bmp" % NAME10K[:31]: ("bmp", 64), "map_lips.bmp": ("bmp", 64)}),
+    # names of 40 characters, alike in their first 31, each used 20,000
+    # times: two materials, paired with the figure by their whole names
+    case("obj_40_character_names_used_often",
+         ["longpair.obj", "longpair.cr2", "longpairl.obj", "longpairr.obj"],
+         colored("longpair.obj", "longpair.cr2", "map.bmp", "--separate"), 0, [SEPARATE],
+         ["map_%s.bmp" % LONGL[:31], "map_%s_2.bmp" % LONGL[:31]],
+         maps={"map_%s.bmp" % LONGL[:31]: same(*colored("longpairl.obj", "longpair.cr2", "ref.bmp")),
+               "map_%s_2.bmp" % LONGL[:31]: same(*colored("longpairr.obj", "longpair.cr2", "ref.bmp"))}),
+    case("obj_40_character_names_pair", ["longpair1.obj", "longpair.cr2"],
+         ["--obj", "longpair1.obj", "--cr2", "longpair.cr2"], 0, out=["uvpaint: every material name pairs"]),
     # the 32768th material with faces: material m32768's line
     failed("obj_40000_materials", "materials40000.obj",
            badline(HEADLINES + 2 * 32768 - 1, "materials40000.obj")),

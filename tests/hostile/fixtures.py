@@ -112,6 +112,16 @@ def cr2materials(n):
 
 LONG = 10_000_000
 NAME10K = "n" * 9_990 + "0123456789"
+# 40 characters, the first 31 alike
+LONGL = "material_with_a_rather_long_nam" + "e_of_left"
+LONGR = "material_with_a_rather_long_nam" + "e_of_righ"
+
+
+def longpair(left, right, times):
+    """The square's two triangles in the materials LONGL and LONGR, by turns."""
+    pair = ("usemtl %s\nf 1/1 2/2 3/3\n" % LONGL if left else "") + \
+           ("usemtl %s\nf 1/1 3/3 4/4\n" % LONGR if right else "")
+    return b(HEAD + pair * times)
 
 DIRECTORY = None  # a folder where a file belongs
 
@@ -198,6 +208,10 @@ FIXTURES = {
     # -- names -------------------------------------------------------------
     "longnames.obj": lambda: b(HEAD + "g " + NAME10K + "\nusemtl " + NAME10K + "\n"
                                "f 1/1 2/2 3/3\nusemtl lips\nf 1/1 3/3 4/4\n"),
+    "longpair.obj": lambda: longpair(True, True, 20_000),
+    "longpair1.obj": lambda: longpair(True, True, 1),
+    "longpairl.obj": lambda: longpair(True, False, 1),
+    "longpairr.obj": lambda: longpair(False, True, 1),
     "materials40000.obj": lambda: manymaterials(40_000, True),
     "materials40000faceless.obj": lambda: manymaterials(40_000, False),
     "groups1m.obj": lambda: groups(1_000_000, 0),
@@ -215,6 +229,8 @@ FIXTURES = {
     "kdtwonumbers.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 0.1 0.2")),
     "white.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "")),
     "longline.cr2": lambda: b("{\n#" + "y" * LONG + "\n" + CLEANCR2[2:]),
+    "longpair.cr2": lambda: b(CLEANCR2.replace("material skin", "material " + LONGL)
+                               .replace("material lips", "material " + LONGR)),
     "longname.cr2": lambda: b(CLEANCR2.replace("material lips", "material " + NAME10K)),
     "longnameref.cr2": lambda: b(CLEANCR2.replace("material lips", "material " + NAME10K[:63])),
     "nulbytes.cr2": lambda: b(CLEANCR2.replace("KdColor 1 0.5 0.2 1", "KdColor 1\x000.5\x000.2 1")),

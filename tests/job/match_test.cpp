@@ -16,19 +16,20 @@ struct pairing {
     std::vector<pal3> colours = std::vector<pal3>(MAXMATERIALS);
     MaterialList L = {names.data(), colours.data(), 0};
     std::vector<Mat> mats;
+    std::vector<std::string> objnames;
     mesh m;
     script s;
     int listed = 0;
-    pairing(std::vector<std::string> cr2, std::vector<std::string> obj)
+    pairing(std::vector<std::string> cr2, std::vector<std::string> obj) : objnames(obj)
     {
         for (size_t k = 0; k < cr2.size(); k++) {
             std::strncpy(&names[k * MATSLOT], cr2[k].c_str(), MATNAME);
             colours[k] = pal3((unsigned char)(k + 1), 0, 0);
         }
         L.nm = (int)cr2.size();
-        for (auto& name : obj) {
+        for (auto& name : objnames) {
             Mat mt = {};
-            std::strncpy(mt.name, name.c_str(), 31);
+            mt.name = name.c_str();
             mt.cf = 7;  // matching sets every flag
             mats.push_back(mt);
         }
@@ -76,8 +77,20 @@ TEST(Match, AnEmptyCR2ListReportsOnlyTheMesh)
     pairing p({}, {"default"});
     EXPECT_EQ(p.s.shown, (std::vector<std::string>{"title: matching material names",
                                                    "box: default" + OBJSIDE}));
-    pairing q({std::string(40, 'a')}, {std::string(31, 'a')});  // never pairs: cut at 31
-    EXPECT_EQ(q.listed, 2);
+}
+
+// A mesh name pairs by all of its characters; the figure's names are kept
+// to 63, so a longer mesh name pairs with none.
+TEST(Match, LongNamesPairByTheirWholeName)
+{
+    const std::string a40(40, 'a'), b64 = std::string(63, 'b') + "c";
+    pairing p({a40 + "z", a40, b64}, {a40, b64});
+    EXPECT_EQ(p.mats[0].cf, 1);
+    EXPECT_EQ(p.mats[0].col.red, 2);
+    EXPECT_EQ(p.mats[1].cf, 0);
+    EXPECT_EQ(p.s.shown, (std::vector<std::string>{"title: matching material names",
+                                                   "box: " + a40 + "z, " + b64.substr(0, 63) + CR2SIDE,
+                                                   "box: " + b64 + OBJSIDE}));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(Output, MapFileNames)
     };
     for (auto& r : rows) {
         Mat mats[4] = {};
-        std::strcpy(mats[1].name, r.name);
+        mats[1].name = r.name;
         auto f = std::make_unique<mapsof>(mats, 4, r.out);
         f->T.nmat = r.nmat;
         f->T.M = 1;
@@ -95,7 +95,7 @@ TEST(Output, MapsWhoseNamesMeetGetFilesOfTheirOwn)
                            "Material_With_A_Rather_Long_Nam_2", "", "_2", "SKIN_2"};
     const int n = sizeof names / sizeof names[0];
     Mat mats[n] = {};
-    for (int i = 0; i < n; i++) mats[i].rename(names[i]);
+    for (int i = 0; i < n; i++) mats[i].name = names[i];
     auto f = std::make_unique<mapsof>(mats, n, "/m/tex.bmp");
     TextureJob& T = f->T;
     ASSERT_EQ(nameparts(&T), 1);
@@ -111,7 +111,7 @@ TEST(Output, ManyMapsOfOneName)
 {
     const int n = 32767;
     Mat* mats = new Mat[n]();
-    for (int i = 0; i < n; i++) mats[i].rename(i % 2 ? "X" : "x");
+    for (int i = 0; i < n; i++) mats[i].name = i % 2 ? "X" : "x";
     auto f = std::make_unique<mapsof>(mats, n, "tex.bmp");
     TextureJob& T = f->T;
     ASSERT_EQ(nameparts(&T), 1);

@@ -25,8 +25,10 @@ struct testmesh {
     std::vector<fcinfo> corners;
     std::vector<Face> faces;
     std::vector<Mat> mats;
+    std::vector<std::string> names;  // the materials' names, which mats point into
     mesh m;
-    testmesh(std::vector<xy> pts, std::vector<std::string> names, const facelist& list) : t(pts), mats(names.size())
+    testmesh(std::vector<xy> pts, std::vector<std::string> matnames, const facelist& list)
+        : t(pts), mats(matnames.size()), names(matnames)
     {
         size_t c = 0;
         for (auto& f : list) c += f.second.size();
@@ -36,7 +38,7 @@ struct testmesh {
                                  (short)f.second.size(), (short)f.first, 0});
             for (int k : f.second) corners.push_back(fcinfo{nullptr, k < 0 ? nullptr : &t[k]});
         }
-        for (size_t i = 0; i < names.size(); i++) mats[i].rename(names[i].c_str());
+        for (size_t i = 0; i < names.size(); i++) mats[i].name = names[i].c_str();
         std::memset(&m, 0, sizeof m);
         m.fac = faces.data();
         m.nf = (int)faces.size();

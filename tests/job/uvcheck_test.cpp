@@ -289,8 +289,8 @@ TEST_F(UVCheck, JsonReportKeepsToItsSchemaAndEscapesNames)
     b.polygon({{.25, .25}, {.25, .75}, {.75, .75}, {.75, .25}});
     ASSERT_NO_FATAL_FAILURE(check(b.text, 16));
     ASSERT_EQ(uvlines(&r, path.c_str()), 1);
-    m.mat[0].rename("q\"b\\s/\x01\x7f\t\n");
-    m.mat[1].rename("caf\xc3\xa9 \xff\xc3 \xe2\x82\xac \xed\xa0\x80");
+    m.mat[0].name = "q\"b\\s/\x01\x7f\t\n";
+    m.mat[1].name = "caf\xc3\xa9 \xff\xc3 \xe2\x82\xac \xed\xa0\x80";
     sunk.clear();
     room = 1 << 20;
     bytesink s = {nullptr, tostring};

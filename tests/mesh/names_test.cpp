@@ -74,20 +74,22 @@ TEST(NameLookup, DroppedMaterialIsNotFoundItsSuccessorIs)
     EXPECT_EQ(m.nmat, 2);
 }
 
-// Names are kept to 31 characters, so two long names can be stored alike;
-// the 31-character name then finds the first of them, a longer one none.
-TEST(NameLookup, CutNamesRepeatAndTheFirstWins)
+// Names are kept whole: two that share their first 31 characters are two
+// names, each found again; a prefix or a longer name is neither.
+TEST(NameLookup, LongNamesAreFoundByAllTheirCharacters)
 {
     emptymesh m;
     std::string cut(31, 'x'), a = cut + "a", b = cut + "b";
     EXPECT_EQ(m.findaddgroup("g"), 0);
     EXPECT_EQ(m.findaddgroup(a.c_str()), 1);
     EXPECT_EQ(m.findaddgroup(b.c_str()), 2);
-    EXPECT_EQ(m.findaddgroup(a.c_str()), 3);  // never found again
-    EXPECT_EQ(m.findgroup(cut.c_str()), 1);
-    EXPECT_EQ(m.findgroup(a.c_str()), -1);
-    EXPECT_EQ(m.findgroup(std::string(10000000, 'x').c_str()), -1);
-    EXPECT_EQ(m.findaddgroup(nullptr), 4);  // no name is never found
+    EXPECT_EQ(m.findaddgroup(a.c_str()), 1);
+    EXPECT_EQ(m.findgroup(cut.c_str()), -1);
+    EXPECT_EQ(m.findgroup((a + "a").c_str()), -1);
+    const std::string huge(10000000, 'x');
+    EXPECT_EQ(m.findaddgroup(huge.c_str()), 3);
+    EXPECT_EQ(m.findgroup(huge.c_str()), 3);
+    EXPECT_EQ(m.findaddgroup(nullptr), 4);  // no name is the empty one
     EXPECT_EQ(m.findgroup(""), 4);
 }
 

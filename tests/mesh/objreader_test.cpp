@@ -592,9 +592,9 @@ void expectsamemesh(const mesh& a, const mesh& b)
         ASSERT_EQ(at(a.pts[i].p, a.point, sizeof(xyz)), at(b.pts[i].p, b.point, sizeof(xyz))) << i;
         ASSERT_EQ(at(a.pts[i].t, a.t, sizeof(xy)), at(b.pts[i].t, b.t, sizeof(xy))) << i;
     }
-    for (int i = 0; i < a.ng; i++) EXPECT_EQ(std::memcmp(a.group[i].name, b.group[i].name, 32), 0);
+    for (int i = 0; i < a.ng; i++) EXPECT_STREQ(a.group[i].name, b.group[i].name);
     for (int i = 0; i < a.nmat; i++) {
-        EXPECT_EQ(std::memcmp(a.mat[i].name, b.mat[i].name, 32), 0) << i;
+        EXPECT_STREQ(a.mat[i].name, b.mat[i].name) << i;
         EXPECT_EQ(a.mat[i].nf, b.mat[i].nf) << i;
         EXPECT_EQ(a.mat[i].cf, b.mat[i].cf);
         EXPECT_EQ(std::memcmp(&a.mat[i].col, &b.mat[i].col, sizeof(pal3)), 0);
