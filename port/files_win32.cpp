@@ -1,5 +1,6 @@
 // Files on Windows. Names come in UTF-8 and go to the wide (W) functions.
 #include "port/files.h"
+#include "port/signals.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -49,6 +50,7 @@ FILE* openinplace(const char* f)
 
 int removefile(const char* name)
 {
+    pendingtemp(nullptr);
     wname n(name);
     return n.ok && DeleteFileW(n.w) != 0;
 }
@@ -95,17 +97,52 @@ int examinetarget(const char* f, char** path)
     return kind;
 }
 
+namespace {
+// The folder part of p, up to and with its last slash or backslash.
+size_t folderpart(const char* p)
+{
+    size_t n = 0;
+    for (size_t i = 0; p[i]; i++)
+        if (p[i] == '/' || p[i] == '\\' || (i == 1 && p[i] == ':')) n = i + 1;
+    return n;
+}
+
+// Room for the temporary names of path, and how many fresh ones to try.
+size_t tempsize(const char* path) { return folderpart(path) + 17; }
+enum { TEMPTRIES = 100 };
+
+// A fresh name beside path, in t: never longer than path's own name when
+// that has 5 characters or more, so any name a map may have leaves room for
+// it; "~uvpaint-" and random letters where there is room.
+void tempname(char* t, const char* path)
+{
+    static const char ALNUM[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    static unsigned long long state = 0;
+    if (!state) state = GetTickCount64() * 1000000007ull ^ ((unsigned long long)GetCurrentProcessId() << 32) ^ (uintptr_t)t;
+    const size_t dir = folderpart(path);
+    size_t len = std::strlen(path + dir);
+    len = len < 5 ? 5 : len > 16 ? 16 : len;
+    std::memcpy(t, path, dir);
+    char* p = t + dir;
+    size_t k = len == 16 ? 9 : 1;
+    std::memcpy(p, "~uvpaint-", k);
+    for (; k < len; k++) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;  // the names need only differ
+        p[k] = ALNUM[(state >> 33) % 36];  // one case: Windows names ignore it
+    }
+    p[len] = 0;
+}
+}  // namespace
+
 FILE* opentemp(const char* path, char** temp)
 {
     *temp = nullptr;
-    size_t n = std::strlen(path) + 16;
+    const size_t n = tempsize(path);
     char* t = (char*)std::malloc(n);
-    if (!t) return nullptr;
-    HANDLE h = INVALID_HANDLE_VALUE;
     wchar_t* w = (wchar_t*)std::malloc(n * sizeof(wchar_t));
-    for (int k = 0; w && k < 1000 && h == INVALID_HANDLE_VALUE; k++) {
-        if (k == 0) std::snprintf(t, n, "%s.tmp", path);
-        else std::snprintf(t, n, "%s.tmp%d", path, k);
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int k = 0; t && w && k < TEMPTRIES && h == INVALID_HANDLE_VALUE; k++) {
+        tempname(t, path);
         if (!widen(t, w, (int)n)) break;
         // CREATE_NEW: never write into a file that someone else put there.
         h = CreateFileW(w, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -116,12 +153,14 @@ FILE* opentemp(const char* path, char** temp)
         std::free(t);
         return nullptr;
     }
+    pendingtemp(t);
     int fd = _open_osfhandle((intptr_t)h, _O_BINARY);
     FILE* o = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
     if (!o) {
         if (fd >= 0) _close(fd);
         else CloseHandle(h);
         DeleteFileW(w);
+        pendingtemp(nullptr);
         std::free(w);
         std::free(t);
         return nullptr;
@@ -141,13 +180,19 @@ int syncfile(FILE* o)
 int replacefile(const char* from, const char* to)
 {
     wname f(from), t(to);
-    return f.ok && t.ok && MoveFileExW(f.w, t.w, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!f.ok || !t.ok || !MoveFileExW(f.w, t.w, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    pendingtemp(nullptr);
+    return 1;
 }
 
 // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
 int placefile(const char* from, const char* to)
 {
-    if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)) return 1;
+    wname f(from), t(to);
+    if (f.ok && t.ok && MoveFileExW(f.w, t.w, MOVEFILE_WRITE_THROUGH)) {
+        pendingtemp(nullptr);
+        return 1;
+    }
     DWORD e = GetLastError();
     errno = e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? EEXIST : EACCES;
     return 0;

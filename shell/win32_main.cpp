@@ -9,6 +9,7 @@
 
 #include "job/job.h"
 #include "port/wide_win32.h"
+#include "port/signals.h"
 #include "shell/batch.h"
 
 const wchar_t progname[] = L"UVPAINTR";
@@ -226,6 +227,7 @@ int uvpaintmain(HINSTANCE hInst)
     if (wantsbatch(argc, argv)) {
         batchconsole();
         utf8console();
+        catchsignals();
         return runbatch(argc, argv);
     }
     // A mesh dropped on the program (or "Open with") is the first run's
