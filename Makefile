@@ -7,12 +7,12 @@ TSANBUILD ?= build-tsan
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 NEED      = sh cmake/need-packages.sh
 
-BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev
-TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
+BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev zlib1g-dev
+TEST_PKGS  = $(BUILD_PKGS) libz-mingw-w64-dev libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
              libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
              clang libclang-rt-14-dev
 BENCH_PKGS = $(BUILD_PKGS) python3
-FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
+FUZZ_PKGS  = cmake make clang libclang-rt-14-dev zlib1g-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
@@ -26,14 +26,14 @@ build:
 	cmake --build $(BUILD) -j $(JOBS)
 
 windows:
-	@$(NEED) cmake make g++-mingw-w64-i686
+	@$(NEED) cmake make g++-mingw-w64-i686 libz-mingw-w64-dev
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WINBUILD) -j $(JOBS)
 
 # The same program as 64-bit, which the tests run under Wine on a machine
 # that cannot run 32-bit code.
 windows64:
-	@$(NEED) cmake make g++-mingw-w64-x86-64
+	@$(NEED) cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 	cmake -S . -B $(WIN64BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN64BUILD) -j $(JOBS)
 

@@ -350,7 +350,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
 // The .CR2 colours on the mesh's materials, as a coloured run pairs them.
 bool colour(const options& o, mesh* m)
 {
-    MaterialList L = {nullptr, nullptr, 0};
+    MaterialList L = nomaterials();
     if (readCR2(nullptr, &L, o.cr2, KEY_KDCOLOR, 0) != CR2_READ) {
         freematerials(&L);
         return fail(o.cr2, "not read");

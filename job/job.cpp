@@ -2,26 +2,35 @@
 // and the mesh, the checks, and the loop that paints and writes each map.
 #include "job/job.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "job/finish.h"
+#include "job/cr2.h"
 #include "job/match.h"
+#include "job/mtl.h"
 #include "job/output.h"
 #include "job/paint.h"
 #include "job/state.h"
 #include "port/bigmem.h"
+#include "port/input.h"
 
 const char helptext[] =
     "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
-    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
-    "material's map on a separate file.";
+    "Poser .CR2 file or a material library (.MTL), or transparency as stated in a Poser4 .CR2 file "
+    "or a material library. Option to output each material's map on a separate file.";
 
 namespace {
 
-const char filterOBJ[] = "OBJ files\0*.OBJ\0";
-const char filterCR2[] = "CR2 files\0*.CR2\0all files\0*.*\0";
+const char filterOBJ[] = "OBJ files\0*.OBJ;*.OBZ\0";
+// Poser's files of material blocks, each beside its compressed name, and
+// material libraries.
+const char filterCR2[] = "CR2 files\0*.CR2;*.CRZ\0"
+                         "material files\0*.mtl;*.mc6;*.mt5;*.pz2;*.hr2;*.pp2;"
+                         "*.mtl.gz;*.mcz;*.mz5;*.p2z;*.hrz;*.ppz\0"
+                         "all files\0*.*\0";
 
 // The mesh name with its last four characters (its ".obj") made "tex.bmp";
 // a name shorter than that gets "tex.bmp" added.
@@ -85,6 +94,47 @@ int makemap(TextureJob* T)
     return writemap(T);
 }
 
+// Reads the material library file into T->list, after what it holds;
+// false after the warning that ends the run.
+bool readlibrary(TextureJob* T, const char* file)
+{
+    SetTitle(T->wn, STAGE_READLIBRARY);
+    failure why;
+    T->library = true;
+    if (readMTL(&T->list, file, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb, &why)) return true;
+    showfailure(nullptr, why);
+    return false;
+}
+
+// Reads the libraries the mesh names, each beside the mesh (beside the
+// current folder for a mesh that came through a pipe); false after the
+// warning that ends the run.
+bool readmeshlibraries(TextureJob* T)
+{
+    const mesh* m = T->OB;
+    if (m->nlib == 0) {
+        warn(nullptr, "this mesh names no material library (no mtllib line)", T->file);
+        return false;
+    }
+    const char* folder = isstream(T->file) ? "" : T->file;
+    for (const char* name = m->nextlib(nullptr); name; name = m->nextlib(name)) {
+        char path[PATHSIZE];
+        if (!besidefile(path, sizeof path, folder, name)) {
+            warn(nullptr, "the name of this material library is too long", name);
+            return false;
+        }
+        if (!readlibrary(T, path)) return false;
+    }
+    return true;
+}
+
+// Whether the mesh's name says what it is: an .OBJ file, compressed or not,
+// or a stream that has no name to say it.
+bool meshname(const char* file)
+{
+    return hasext(file, ".obj") || hasext(file, ".obz") || hasext(file, ".obj.gz") || isstream(file);
+}
+
 // Reads the mesh into T->OB; true when it passed its checks, false after
 // the warnings that end the run.
 bool readmesh(TextureJob* T)
@@ -96,6 +146,8 @@ bool readmesh(TextureJob* T)
     T->OB->initialize(0);
     failure why;
     int read = T->OB->readOBJ(T->file, &why);
+    // A good mesh too big for the memory is no bad mesh.
+    if (!read && why.err == ENOMEM) return !tocleanup(nullptr, "out of memory", "");
     if (!read && why.title[0]) showfailure(nullptr, why);
     if (!read || T->OB->nf == 0 || T->OB->np == 0)
         return !tocleanup(wn, T->file, "bad mesh, or this file ain't a mesh file", MSG_BADMESH);
@@ -104,10 +156,10 @@ bool readmesh(TextureJob* T)
 }
 
 // The run after the mesh question; true when it reached its clean-up.
-bool run(TextureJob* T, jobreport* rep)
+bool run(TextureJob* T, jobreport* rep, const joboptions& opts)
 {
     const window wn = T->wn;
-    if (!hasext(T->file, ".obj")) warn(wn, T->file, "this is not an .OBJ file");
+    if (!meshname(T->file)) warn(wn, T->file, "this is not an .OBJ file");
 
     proposeoutput(T->out, T->file);
     int chosen = GetFileName(wn, Q_OUTPUT, T->out, filterBMP, 1);
@@ -127,12 +179,17 @@ bool run(TextureJob* T, jobreport* rep)
         if (T->colmap == MAP_TRANSPARENCY) T->tb = (unsigned char)yesno(Q_SENSE);
     }
 
-    if (T->colmap != MAP_MESH) {
+    const bool colours = T->colmap != MAP_MESH;
+    if (colours && !opts.meshlibraries) {
         T->cr2[0] = 0;
         if (!GetFileName(wn, Q_FIGURE, T->cr2, filterCR2, 0)) return false;
-        int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
-        if (got == CR2_STOPPED) return false;
-        if (got == CR2_TOOMANY) return true;
+        if (opts.figurelibrary || islibraryname(T->cr2)) {
+            if (!readlibrary(T, T->cr2)) return false;
+        } else {
+            int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
+            if (got == CR2_STOPPED) return false;
+            if (got == CR2_TOOMANY) return true;
+        }
     }
 
     bool checkonly = T->out[0] == 0;
@@ -147,14 +204,15 @@ bool run(TextureJob* T, jobreport* rep)
     T->used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n);
     if (!T->used) return tocleanup(nullptr, "out of memory", "");
     if (!readmesh(T)) return true;
+    if (colours && opts.meshlibraries && !readmeshlibraries(T)) return false;
 
     if (!setupmap(T)) return tocleanup(nullptr, "out of memory", "");
     if (!checkonly && T->colmap != MAP_MESH && !(T->work = std::malloc(finishworksize(T->n))))
         return tocleanup(nullptr, "out of memory", "");
     if (T->sepm && T->OB->nmat > 1) T->nmat = T->OB->nmat;
 
-    if (T->colmap != MAP_MESH) {
-        rep->unpaired = matchmaterials(wn, T->OB, &T->list);
+    if (colours) {
+        rep->unpaired = matchmaterials(wn, T->OB, &T->list, T->library ? ".MTL file" : ".CR2 file");
         rep->paired = 0;
         for (int i = 0; i < T->OB->nmat; i++) rep->paired += T->OB->mat[i].cf;
         if (rep->unpaired == 0) Note(NOTE_ALLPAIRED, "");
@@ -198,16 +256,16 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->used = nullptr;
     T->white = pal3(255, 255, 255);
     T->black = pal3(0, 0, 0);
-    T->list.mat = nullptr;
-    T->list.matc = nullptr;
-    T->list.nm = 0;
+    T->list = nomaterials();
+    T->library = false;
     T->work = nullptr;
     T->parts = nullptr;
     T->nospace = false;
 }
 
-bool maketexmap(window wn, jobsession* S, jobreport* rep)
+bool maketexmap(window wn, jobsession* S, jobreport* rep, const joboptions* opts)
 {
+    const joboptions asked = opts ? *opts : joboptions{false, false};
     if (S->running) return false;  // one run at a time
     S->running = true;
     jobreport r = {0, 0, 0, 0, 0, -1};
@@ -215,7 +273,7 @@ bool maketexmap(window wn, jobsession* S, jobreport* rep)
     if (GetFileName(wn, Q_MESH, S->file, filterOBJ, 0)) {
         TextureJob T;
         startjob(&T, wn, S->file);
-        done = run(&T, &r);
+        done = run(&T, &r, asked);
         cleanup(&T);  // an early stop may hold the figure's materials
         r.cleanup = done;
     }

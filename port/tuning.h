@@ -15,6 +15,8 @@ struct tuning {
     // When n > 0, step n of the next map write fails as a full disk would
     // (each write, then the close, then the replace); back to 0 afterwards.
     int writefailstep;
+    // > 0: the longest line of an .OBJ file read as it comes; 0: 1 GiB.
+    unsigned long long objread_linelimit;
 };
 
 extern tuning knobs;

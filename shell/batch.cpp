@@ -270,7 +270,7 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
     else if (!std::strcmp(report, "json")) o->report = REPORT_JSON;
     else return refuse(why, nwhy, "unknown report format %s (text or json)", report);
     if (!o->cr2 && !o->mtl && !o->out && !o->report)
-        return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
+        return refuse(why, nwhy, "checking material names (no --out) needs --cr2 or --mtl");
     o->size = size ? batchsize(size) : 640;
     if (!o->size) return refuse(why, nwhy, "bad size %s (a number of pixels from 1 to %d)", size, (int)MAXSIDE);
     nothingdone(o, kind != nullptr, size != nullptr);
@@ -472,7 +472,11 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     setprompts(&batchops);
     jobreport rep = {};
     jobsession S = {};
-    bool done = maketexmap(nullptr, &S, &rep);
+    joboptions opts = {};
+    // Colours without a figure or library named come from the mesh's own.
+    opts.meshlibraries = !o.cr2 && !o.mtl && (o.kind == MAP_COLOURED || o.kind == MAP_TRANSPARENCY);
+    opts.figurelibrary = o.mtl != nullptr;
+    bool done = maketexmap(nullptr, &S, &rep, &opts);
     setprompts(before);
     clearline();
     std::fflush(out);

@@ -51,6 +51,10 @@ const std::string SEPARATE = "yesno: " + Q(Q_SEPARATE) + " -> ";
 const std::string INVERT = "yesno: " + Q(Q_INVERT) + " -> ";
 const std::string SENSE = "yesno: " + Q(Q_SENSE) + " -> ";
 const std::string SIZE = "ask: " + Q(Q_SIZE) + " proposing 640 -> ";
+// The figure dialog offers Poser's files and material libraries.
+const std::string FIGUREFILTER =
+    "CR2 files|*.CR2;*.CRZ|material files|*.mtl;*.mc6;*.mt5;*.pz2;*.hr2;*.pp2;*.mtl.gz;*.mcz;*.mz5;*.p2z;"
+    "*.hrz;*.ppz|all files|*.*";
 const std::string CR2SIDE = " | these materials are in the .CR2 file but not in the .OBJ file | !";
 
 struct runs : ::testing::Test {
@@ -77,7 +81,7 @@ struct runs : ::testing::Test {
     }
     std::string meshdialog(const std::string& choice, const std::string& proposed = "")
     {
-        return "open: " + Q(Q_MESH) + " [OBJ files|*.OBJ] proposing " + proposed + " -> " + choice;
+        return "open: " + Q(Q_MESH) + " [OBJ files|*.OBJ;*.OBZ] proposing " + proposed + " -> " + choice;
     }
     std::string outdialog(const std::string& proposed, const std::string& choice)
     {
@@ -85,7 +89,7 @@ struct runs : ::testing::Test {
     }
     std::string cr2dialog(const std::string& choice)
     {
-        return "open: " + Q(Q_FIGURE) + " [CR2 files|*.CR2|all files|*.*] proposing  -> " + choice;
+        return "open: " + Q(Q_FIGURE) + " [" + FIGUREFILTER + "] proposing  -> " + choice;
     }
     std::string created(const std::string& name)
     {

@@ -77,7 +77,7 @@ TEST(BatchOptions, RefusesWhatCannotMakeASensibleRunWithReasonAndUsage)
         {{"--obj", "m.obj", "--out", ".bmp"}, "--out .bmp: the map's name must end in .bmp, .png or .svg"},
         {{"--obj", "m.obj", "--out", "m.bmpx"}, "--out m.bmpx: the map's name must end in .bmp, .png or .svg"},
         {{"--obj", "m.obj", "--cr2", "f.cr2", "--out", "m.svg"}, "--out m.svg: an .svg map holds outlines: it needs --kind mesh"},
-        {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2"},
+        {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2 or --mtl"},
         {{"--obj", "m.obj", "--out", "m.bmp", "--kind", "Mesh"}, "unknown kind Mesh (colored, mesh, transparency or check)"},
         {{"--obj", "m.obj", "--cr2", "f.cr2", "--mtl", "f.mtl"}, "--cr2 and --mtl both give the colours: give one"},
         {{"--obj", "m.obj", "--report=xml"}, "unknown report format xml (text or json)"},
