@@ -349,9 +349,13 @@ int readstream(mesh* m, input* in, failure* why)
     }
     topointers(m);
     trimarrays(m);
-    char text[64];
+    char text[80];
+    const unsigned long long most = linelimit();
     if (bad) std::snprintf(text, sizeof text, "line %lld is bad", line);
-    else if (x.toolong) std::snprintf(text, sizeof text, "line %lld is longer than 1 GiB", line + 1);
+    else if (x.toolong)
+        std::snprintf(text, sizeof text, "line %lld is longer than %llu %s", line + 1,
+                      most % (1 << 30) == 0 ? most >> 30 : most % (1 << 20) == 0 ? most >> 20 : most,
+                      most % (1 << 30) == 0 ? "GiB" : most % (1 << 20) == 0 ? "MiB" : "bytes");
     else return 1;
     return fail(why, text, in->name);
 }
