@@ -161,6 +161,7 @@ bool take(mtlreader* r, const char* p, size_t n)
             r->cr = c == '\r';
             if (crlf) continue;
             endline(r);
+            if (r->bad || r->nomemory) break;
             r->line++;
             continue;
         }
@@ -185,12 +186,24 @@ bool take(mtlreader* r, const char* p, size_t n)
     return !r->bad && !r->nomemory;
 }
 
+// Takes back the materials of a library that could not be read whole.
+int dropfrom(MaterialList* L, int nm, size_t ntext)
+{
+    L->nm = nm;
+    L->ntext = ntext;
+    if (L->cell) std::memset(L->cell, 0, L->ncell * sizeof(int));
+    L->hashed = 0;
+    return 0;
+}
+
 }  // namespace
 
 bool islibraryname(const char* name) { return hasext(name, ".mtl") || hasext(name, ".mtl.gz"); }
 
 int readMTL(MaterialList* L, const char* file, cr2key key, int tb, failure* why)
 {
+    const int nm = L->nm;
+    const size_t ntext = L->ntext;
     input in;
     if (!inopen(&in, file, why)) return 0;
     mtlreader r = {};
@@ -220,14 +233,18 @@ int readMTL(MaterialList* L, const char* file, cr2key key, int tb, failure* why)
     if (ok && in.fault != IN_FINE) {
         infailure(&in, why);
         inclose(&in);
-        return 0;
+        return dropfrom(L, nm, ntext);
     }
     inclose(&in);
-    if (r.nomemory) return fail(why, "out of memory", "", nullptr, ENOMEM);
+    if (r.nomemory) {
+        fail(why, "out of memory", "", nullptr, ENOMEM);
+        return dropfrom(L, nm, ntext);
+    }
     if (r.bad) {
         char text[48];
         std::snprintf(text, sizeof text, "line %lld is bad", r.line);
-        return fail(why, text, file);
+        fail(why, text, file);
+        return dropfrom(L, nm, ntext);
     }
     return 1;
 }

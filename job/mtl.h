@@ -14,8 +14,8 @@
 // "d d" (d wins when both are given), opaque without either; tb = 1 turns
 // t into 1 - t. Other lines are passed over. 1 when read; 0 with the reason
 // in *why when the file cannot be opened or read, is damaged, has a bad
-// line of the key ("line N is bad"), or memory runs out (what was added
-// stays in L for the caller to free).
+// line of the key ("line N is bad"), or memory runs out; L then holds what
+// it held before.
 int readMTL(MaterialList* L, const char* file, cr2key key, int tb, failure* why);
 // True when name ends in .mtl or .mtl.gz, in either case: a library, not a
 // Poser file.
