@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "job/filters.h"
 #include "job/finish.h"
 #include "job/cr2.h"
 #include "job/match.h"
@@ -23,14 +24,6 @@ const char helptext[] =
     "or a material library. Option to output each material's map on a separate file.";
 
 namespace {
-
-const char filterOBJ[] = "OBJ files\0*.OBJ;*.OBZ\0";
-// Poser's files of material blocks, each beside its compressed name, and
-// material libraries.
-const char filterCR2[] = "CR2 files\0*.CR2;*.CRZ\0"
-                         "material files\0*.mtl;*.mc6;*.mt5;*.pz2;*.hr2;*.pp2;"
-                         "*.mtl.gz;*.mcz;*.mz5;*.p2z;*.hrz;*.ppz\0"
-                         "all files\0*.*\0";
 
 // The mesh name with its last four characters (its ".obj") made "tex.bmp";
 // a name shorter than that gets "tex.bmp" added.
