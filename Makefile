@@ -101,8 +101,8 @@ fuzz:
 	@$(NEED) $(FUZZ_PKGS)
 	cmake -S . -B $(FUZZBUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVPAINT_TESTS=OFF -DUVPAINT_FUZZ=ON
-	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_obj fuzz_cr2 fuzz_run
-	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_obj fuzz_cr2 fuzz_mtl fuzz_run
+	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_mtl fuzz_run
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)

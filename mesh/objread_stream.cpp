@@ -269,8 +269,8 @@ int readstream(mesh* m, input* in, failure* why)
     m->initialize(1);
     streamtext x = {};
     x.in = in;
-    x.room = BLOCK;
-    x.buf = (char*)std::malloc(BLOCK + 1 + PAD);
+    x.room = knobs.objread_streamblock ? knobs.objread_streamblock : BLOCK;
+    x.buf = (char*)std::malloc(x.room + 1 + PAD);
     corner* cs = (corner*)std::malloc(MAXINDEX * sizeof(corner));
     if (!x.buf || !cs) {
         std::free(x.buf);
