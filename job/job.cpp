@@ -99,8 +99,8 @@ bool readlibrary(TextureJob* T, const char* file)
     return false;
 }
 
-// Reads the libraries the mesh names, each beside the mesh (beside the
-// current folder for a mesh that came through a pipe); false after the
+// Reads the libraries the mesh names, each once, beside the mesh (beside
+// the current folder for a mesh that came through a pipe); false after the
 // warning that ends the run.
 bool readmeshlibraries(TextureJob* T)
 {
@@ -111,6 +111,10 @@ bool readmeshlibraries(TextureJob* T)
     }
     const char* folder = isstream(T->file) ? "" : T->file;
     for (const char* name = m->nextlib(nullptr); name; name = m->nextlib(name)) {
+        // A library named again (as files joined together name theirs) is read once.
+        const char* before = m->nextlib(nullptr);
+        while (before != name && std::strcmp(before, name) != 0) before = m->nextlib(before);
+        if (before != name) continue;
         char path[PATHSIZE];
         if (!besidefile(path, sizeof path, folder, name)) {
             warn(nullptr, "the name of this material library is too long", name);

@@ -102,7 +102,7 @@ TEST_F(libraryruns, TheMeshsLibrariesAreReadAfterTheMeshFromItsFolder)
     std::filesystem::create_directories(D + "/sub/lib");
     dir.put("sub/a.mtl", "newmtl skin\nKd 0 0 1\n");
     dir.put("sub/lib/b.mtl", "newmtl hair\nKd 0 1 0\nnewmtl skin\nKd 1 0 0\n");
-    const std::string obj = dir.put("sub/m.obj", "mtllib a.mtl lib/b.mtl\n" + std::string(MESH));
+    const std::string obj = dir.put("sub/m.obj", "mtllib a.mtl lib/b.mtl\n" + std::string(MESH) + "mtllib a.mtl\n");
     go(obj, D + "/m.bmp", "yes", "", {true, false});
     ASSERT_TRUE(done && answered()) << transcript(s);
     EXPECT_EQ(s.asked, (std::vector<question>{Q_MESH, Q_OUTPUT, Q_KIND, Q_SEPARATE, Q_INVERT, Q_SIZE}));
