@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const std::string plain = putfile("inflated.cr2", (const uint8_t*)text.data(), text.size());
         for (int i = 0; i < 2; i++) {
             reading r = readas(file, (cr2key)i, 0);
-            if (!whole && r.outcome != CR2_STOPPED) fail("damaged data was read");
+            // Stopped at the damage, or at a 257th material before it.
+            if (!whole && r.outcome == CR2_READ) fail("damaged data was read");
             if (whole && !(r == readas(plain, (cr2key)i, 0))) fail("inflated, it reads otherwise");
         }
     }

@@ -2,7 +2,8 @@
 // and the parallel read cut into small chunks and the read of the same
 // bytes compressed (as it comes, in small blocks), which must give the
 // one-pass reader's mesh exactly. Bytes that begin with the gzip mark are
-// inflated: they must read as their inflated text does, or not at all.
+// inflated: they must read as their inflated text does, or be refused when
+// damaged.
 #include <cstring>
 
 #include "mesh/mesh.h"
@@ -116,7 +117,9 @@ void marked(const uint8_t* data, size_t size, const std::string& file)
     failure why;
     const int ok = streamread(&m, file, &why);
     if (!whole) {
-        if (ok || m.nf || m.np || m.nq) fail("damaged data was read");
+        // Refused, at the damage or at a bad line before it.
+        if (ok) fail("damaged data was read");
+        if (!std::strstr(why.title, "damaged") && !std::strstr(why.text, "line ")) fail("damaged data, read as %s", why.text);
     } else {
         const std::string plain = putfile("inflated.obj", (const uint8_t*)text.data(), text.size());
         knobs.objread_parallel = false;
