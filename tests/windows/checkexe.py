@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the built uvpaint.exe without running it: hardening flags, no
-runtime DLLs, a GUI subsystem, and its menu, dialog and icon resources.
+runtime DLLs (zlib's among them: it is linked in), a GUI subsystem, and its
+menu, dialog and icon resources.
 
     checkexe.py EXE OBJDUMP WINDRES ICON MAKE_ICON
 """
@@ -27,7 +28,7 @@ BEGIN
   CONTROL "cancel", 2, "BUTTON", 0x50010000, 201, 13, 40, 12
 END'''
 
-RUNTIME_DLL = re.compile(r"(libstdc\+\+|libgcc|libwinpthread|libssp)[^ ]*\.dll", re.I)
+RUNTIME_DLL = re.compile(r"(libstdc\+\+|libgcc|libwinpthread|libssp|zlib|libz)[^ ]*\.dll", re.I)
 
 failures = []
 
