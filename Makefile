@@ -11,12 +11,12 @@ BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev zlib1g-dev
 TEST_PKGS  = $(BUILD_PKGS) libz-mingw-w64-dev libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
              libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
              clang libclang-rt-14-dev
-BENCH_PKGS = $(BUILD_PKGS) python3
+BENCH_PKGS = $(BUILD_PKGS) python3 gzip
 FUZZ_PKGS  = cmake make clang libclang-rt-14-dev zlib1g-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test test-sanitize test-threads windows windows64 bench clean fuzz
+.PHONY: all build demo test test-sanitize test-threads windows windows64 bench bench-inputs clean fuzz
 
 all: build
 
@@ -95,6 +95,13 @@ bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target uvbench
 	sh bench/run.sh $(BUILD)
+
+# Compressed meshes against zcat, and libraries of 10,000 materials.
+bench-inputs:
+	@$(NEED) $(BENCH_PKGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target uvbench
+	sh bench/inputs.sh $(BUILD)
 
 # libFuzzer with AddressSanitizer and UBSan: each target for FUZZ_SECONDS.
 fuzz:
