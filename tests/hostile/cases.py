@@ -45,14 +45,15 @@ def same(*args):
 
 
 def case(name, files, args, status, err=(), out=(), maps=None, stdin=None, shell=False, vlimit=None,
-         linux=False):
+         biggest=None, linux=False):
     """stdin: a fixture fed through a pipe; shell: args is a bash command
     that runs "$UVPAINT"; vlimit: the address space of the run, kB (on Linux
-    only; Wine needs its own); linux: a case of Linux files (/dev, bash,
-    address limits) not run under Wine."""
+    only; Wine needs its own), or under AddressSanitizer its largest block,
+    biggest MB, when the case needs one; linux: a case of Linux files (/dev,
+    bash, address limits) not run under Wine."""
     return dict(name=name, files=list(files), args=args, status=status, err=list(err),
                 out=list(out), maps=maps or {}, stdin=stdin, shell=shell, vlimit=vlimit,
-                linux=linux or shell)
+                biggest=biggest, linux=linux or shell)
 
 
 MTLONLY = "these materials are in the .MTL file but not in the .OBJ file: %s"
@@ -282,7 +283,7 @@ CASES = [
     # -- memory ------------------------------------------------------------
     # a good mesh of a million triangles, with too little memory for it
     case("obj_1m_triangles_out_of_memory", ["sphere1m.obj", "clean.cr2"], colored("sphere1m.obj"), 2,
-         ["out of memory"], vlimit=60000, linux=True),
+         ["out of memory"], vlimit=60000, biggest=16, linux=True),
 ]
 
 BYNAME = {c["name"]: c for c in CASES}

@@ -36,6 +36,10 @@ class Program:
         self.path = os.path.abspath(args.program)
         self.wine = args.wine
         self.linux = os.path.abspath(args.linux) if args.linux else None
+        # AddressSanitizer's shadow takes the whole address space: such a
+        # program is held by its allocator's largest block instead.
+        with open(self.path, "rb") as f:
+            self.asan = not args.wine and b"__asan_init" in f.read()
         self.env = dict(os.environ)
         if args.wine:
             # Batch runs open no window: no display is needed.
@@ -48,10 +52,11 @@ class Program:
             subprocess.run(["wineserver", "-p", "20"], env=self.env, timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def run(self, argv, cwd, linux=False, stdin=None, shell=False, vlimit=None):
+    def run(self, argv, cwd, linux=False, stdin=None, shell=False, vlimit=None, biggest=None):
         """argv: the options, or with shell a bash command that runs
         "$UVPAINT"; stdin: bytes fed through a pipe; vlimit: kB of address
-        space (Linux only)."""
+        space (Linux only); biggest: MB of the largest block, in its place
+        under AddressSanitizer."""
         program = [self.linux] if linux else ([self.wine, self.path] if self.wine else [self.path])
         env = dict(self.env)
         if shell:
@@ -60,7 +65,10 @@ class Program:
         else:
             cmd = program + argv
         limit = None
-        if vlimit and not self.wine:
+        if vlimit and not self.wine and self.asan:
+            if biggest:
+                env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":max_allocation_size_mb=%d" % biggest
+        elif vlimit and not self.wine:
             limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (vlimit * 1024, vlimit * 1024))
         start = time.time()
         # Files, not pipes: a Wine service started by the run inherits its
@@ -74,7 +82,10 @@ class Program:
                 raise Failure("no end after %d s: %s" % (SECONDS, argv if shell else " ".join(argv)))
             out.seek(0)
             err.seek(0)
-            return r.returncode, lines(out.read()), lines(err.read()), time.time() - start
+            said = lines(err.read())
+            if self.asan:  # the refusals the largest block makes, said by the sanitizer
+                said = [l for l in said if not re.fullmatch(r"==\d+==WARNING: AddressSanitizer failed to allocate .*", l)]
+            return r.returncode, lines(out.read()), said, time.time() - start
 
 
 def lines(data):
@@ -116,7 +127,8 @@ def runcase(prog, c, work):
     if c["stdin"]:
         with open(os.path.join(work, c["stdin"]), "rb") as f:
             stdin = f.read()
-    status, out, err, seconds = prog.run(c["args"], work, stdin=stdin, shell=c["shell"], vlimit=c["vlimit"])
+    status, out, err, seconds = prog.run(c["args"], work, stdin=stdin, shell=c["shell"], vlimit=c["vlimit"],
+                                         biggest=c["biggest"])
     # The status first: a crash or a sanitizer report explains odd lines.
     if status != c["status"]:
         raise Failure("exit status %d, expected %d; standard error:\n  %s"

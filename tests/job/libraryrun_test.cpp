@@ -76,7 +76,7 @@ TEST_F(libraryruns, ALibraryPaintsTheBytesOfAFigureOfTheSameColours)
     const std::string cr2 = dir.put("fig.cr2", FIGURE), mtl = dir.put("fig.mtl", LIBRARY);
     for (const char* kind : {"yes", "cancel", "cancel+"}) {
         const std::string k = kind[0] == 'y' ? "yes" : "cancel";
-        const bool black = kind[6] == '+';
+        const bool black = std::string(kind) == "cancel+";
         SCOPED_TRACE(kind);
         go(obj, D + "/a.bmp", k, cr2, {}, black);
         ASSERT_TRUE(done && answered()) << transcript(s);
