@@ -138,22 +138,6 @@ TEST(CR2, FilesThatCannotBeReadStopWithNothingHeld)
     EXPECT_EQ(plain.L.nm, 1);
 }
 
-// Poser's compressed files hold the same text: read as it is, they give
-// the same materials, whatever the file is called.
-TEST(CR2, CompressedFiguresGiveTheSameMaterials)
-{
-    const std::string text = "{\nfigure\n\t{\n\tmaterial skin tone\n\t\t{\n\t\tKdColor 1 0.5 0.2 1\n"
-                             "\t\ttMax 0.3\n\t\t}\n\tmaterial hair\n\t\t{\n\t\t}\n}\n";
-    for (int key = 0; key < 2; key++) {
-        cr2read plain(text, (cr2key)key), packed(gzipped(text), (cr2key)key);
-        ASSERT_EQ(packed.outcome, CR2_READ);
-        ASSERT_EQ(packed.L.nm, 2);
-        EXPECT_EQ(packed.name(0), "skin tone");
-        for (int k = 0; k < 2; k++) EXPECT_EQ(packed.rgb(k), plain.rgb(k)) << k;
-    }
-    EXPECT_EQ(cr2read(gzipped(text)).rgb(0), 0xFF8033u);
-}
-
 // Lines of any length cost no memory unless they name a material or give
 // its colour; a name is cut where the short line would cut it.
 TEST(CR2, OverlongLinesKeepWhatMatters)

@@ -1,5 +1,5 @@
-// Whole runs that take their colours from material libraries, and runs on
-// compressed files, through the scripted prompts.
+// Whole runs that take their colours from material libraries, through the
+// scripted prompts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -117,30 +117,17 @@ TEST_F(libraryruns, TheMeshsLibrariesAreReadAfterTheMeshFromItsFolder)
     EXPECT_EQ(b.pixel(12, 12), 0x00FF00u);
 }
 
-TEST_F(libraryruns, AMissingOrBadLibraryStopsTheRunByName)
+// A mesh map wants no colours: the library is not looked for, even one
+// that is missing.
+TEST_F(libraryruns, AMeshMapLooksForNoLibrary)
 {
-    const std::string none = dir.put("none.obj", "mtllib here.mtl gone.mtl\n" + std::string(MESH));
-    dir.put("here.mtl", "newmtl skin\n");
-    go(none, D + "/x.bmp", "yes", "", {true, false});
+    const std::string obj = dir.put("none.obj", "mtllib gone.mtl\n" + std::string(MESH));
+    go(obj, D + "/y.bmp", "no", "", {true, false});
+    EXPECT_TRUE(done && answered()) << transcript(s);
+    EXPECT_TRUE(readbmp(D + "/y.bmp").ok);
+    go(obj, D + "/z.bmp", "yes", "", {true, false});  // a coloured one does
     EXPECT_FALSE(done);
     EXPECT_EQ(s.shown.back(), "box: " + D + "/gone.mtl | I can't open this file | !");
-
-    const std::string bad = dir.put("bad.obj", "mtllib bad.mtl\n" + std::string(MESH));
-    dir.put("bad.mtl", "newmtl skin\n\nKd 0.5 0.5\n");
-    go(bad, D + "/x.bmp", "yes", "", {true, false});
-    EXPECT_FALSE(done);
-    EXPECT_EQ(s.shown.back(), "box: line 3 is bad | " + D + "/bad.mtl | !");
-
-    const std::string bare = dir.put("bare.obj", MESH);
-    go(bare, D + "/x.bmp", "cancel", "", {true, false});
-    EXPECT_FALSE(done);
-    EXPECT_EQ(s.shown.back(), "box: this mesh names no material library (no mtllib line) | " + bare + " | !");
-    EXPECT_FALSE(exists(D + "/x.bmp"));
-
-    // A mesh map wants no colours: no library is looked for.
-    go(none, D + "/y.bmp", "no", "", {true, false});
-    EXPECT_TRUE(done);
-    EXPECT_TRUE(readbmp(D + "/y.bmp").ok);
 }
 
 // The name decides, unless the front end says the file is a library.
@@ -155,27 +142,6 @@ TEST_F(libraryruns, AFigureAnswerIsALibraryByItsNameOrWhenSaid)
     EXPECT_EQ(s.shown[5], "title: reading .MTL file");
     go(obj, D + "/a.bmp", "yes", gz);
     EXPECT_EQ(rep.paired, 2);
-}
-
-// Compressed mesh, figure and library: the maps of the plain files.
-TEST_F(libraryruns, CompressedFilesGiveTheMapsOfThePlainOnes)
-{
-    const std::string obj = dir.put("fig.obj", "mtllib fig.mtl\n" + std::string(MESH));
-    const std::string obz = dir.put("fig.obz", gzipped("mtllib fig.mtl.gz\n" + std::string(MESH)));
-    const std::string cr2 = dir.put("fig.cr2", FIGURE), crz = dir.put("fig.crz", gzipped(FIGURE, 9));
-    dir.put("fig.mtl", LIBRARY);
-    dir.put("fig.mtl.gz", gzipped(LIBRARY));
-    for (const char* kind : {"yes", "cancel"}) {
-        go(obj, D + "/plain.bmp", kind, cr2);
-        ASSERT_TRUE(done && answered());
-        go(obz, D + "/packed.bmp", kind, crz);
-        ASSERT_TRUE(done && answered()) << transcript(s);
-        EXPECT_EQ(s.shown[1].find("not an .OBJ"), std::string::npos);  // .obz is an .OBJ file
-        EXPECT_TRUE(readbytes(D + "/plain.bmp") == readbytes(D + "/packed.bmp")) << kind;
-        go(obz, D + "/packed.bmp", kind, "", {true, false});
-        ASSERT_TRUE(done && answered()) << transcript(s);
-        EXPECT_TRUE(readbytes(D + "/plain.bmp") == readbytes(D + "/packed.bmp")) << kind;
-    }
 }
 
 }  // namespace

@@ -395,57 +395,6 @@ TEST_F(Batch, FailuresExitTwo)
     EXPECT_FALSE(fs::exists(dir.at("m.bmp")));
 }
 
-// Without --cr2 or --mtl the mesh's own library gives the colours; --mtl
-// names a library whatever its name.
-TEST_F(Batch, LibrariesGiveTheColours)
-{
-    result mine = run({"--obj", MESH, "--kind", "colored", "--out", dir.at("mine.bmp"), "--size", "64"});
-    EXPECT_EQ(mine.status, 0);
-    EXPECT_EQ(mine.err, "I have created this texture map file: " + dir.at("mine.bmp") + "\n");
-    bmpfile b = readbmp(dir.at("mine.bmp"));
-    ASSERT_TRUE(b.ok);
-    EXPECT_EQ(b.pixel((int)(HEADV * 64), (int)(HEADU * 64)), SKIN);  // Kd 0.96 0.8 0.66, as the figure's
-
-    fs::copy_file(SAMPLES + "/figure.mtl", dir.at("colours.txt"));
-    result named = run({"--obj", MESH, "--mtl", dir.at("colours.txt"), "--out", dir.at("named.bmp"), "--size", "64"});
-    EXPECT_EQ(named.status, 0);
-    EXPECT_TRUE(readfile(dir.at("named.bmp")) == readfile(dir.at("mine.bmp")));
-    result check = run({"--obj", MESH, "--mtl", dir.at("colours.txt")});
-    EXPECT_EQ(check.status, 0);
-    EXPECT_EQ(check.out, "uvpaint: every material name pairs\n");
-
-    dir.put("gone.obj", "mtllib gone.mtl\nv 0 0 0\nvt 0 0\nf 1/1 1/1 1/1\n");
-    result gone = run({"--obj", dir.at("gone.obj"), "--kind", "transparency", "--out", dir.at("g.bmp")});
-    EXPECT_EQ(gone.status, 2);
-    EXPECT_EQ(gone.err, "uvpaint: " + dir.at("gone.mtl") + ": I can't open this file (No such file or directory)\n");
-    EXPECT_FALSE(fs::exists(dir.at("g.bmp")));
-}
-
-// "-" is the mesh on standard input, read as it comes: the map of the file.
-TEST_F(Batch, DashReadsTheMeshFromStandardInput)
-{
-    result file = run({"--obj", MESH, "--kind", "mesh", "--out", dir.at("file.bmp"), "--size", "99"});
-    ASSERT_EQ(file.status, 0);
-    int p[2];
-    ASSERT_EQ(pipe(p), 0);
-    const int saved = dup(0);
-    dup2(p[0], 0);
-    close(p[0]);
-    const std::string text = readfile(MESH);
-    std::thread writer([&] {
-        EXPECT_EQ(write(p[1], text.data(), text.size()), (ssize_t)text.size());
-        close(p[1]);
-    });
-    result piped = run({"-", "--kind", "mesh", "--out", dir.at("piped.bmp"), "--size", "99"});
-    writer.join();
-    dup2(saved, 0);
-    close(saved);
-    std::clearerr(stdin);
-    EXPECT_EQ(piped.status, 0);
-    EXPECT_EQ(piped.err, "I have created this texture map file: " + dir.at("piped.bmp") + "\n");  // no name to warn of
-    EXPECT_TRUE(readfile(dir.at("piped.bmp")) == readfile(dir.at("file.bmp")));
-}
-
 // --- the same answers through the scripted prompts ----------------------
 
 // The boxes of a scripted transcript as the batch command prints them.
