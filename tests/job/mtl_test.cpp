@@ -148,23 +148,6 @@ TEST(MTL, AMalformedLineOfTheMapsKeyIsBadByItsNumber)
     EXPECT_EQ(library("Kd nonsense\nnewmtl a\n").ok, 1);
 }
 
-TEST(MTL, LibrariesAddUpAndCompressedOnesReadAlike)
-{
-    tempdir dir;
-    MaterialList L = nomaterials();
-    failure why;
-    const std::string one = "newmtl a\nKd 1 0 0\n", two = "newmtl b\nKd 0 1 0\nnewmtl a\nKd 0 0 1\n";
-    ASSERT_EQ(readMTL(&L, dir.put("one.mtl", one).c_str(), KEY_KDCOLOR, 0, &why), 1);
-    ASSERT_EQ(readMTL(&L, dir.put("two.mtl.gz", gzipped(two)).c_str(), KEY_KDCOLOR, 0, &why), 1);
-    ASSERT_EQ(L.nm, 3);
-    EXPECT_STREQ(materialname(&L, 1), "b");
-    EXPECT_EQ(L.m[1].col.green, 255);
-    EXPECT_EQ(findmaterial(&L, "a"), 0);
-    freematerials(&L);
-    EXPECT_EQ(L.m, nullptr);
-    EXPECT_EQ(L.nm, 0);
-}
-
 // A library that cannot be read whole takes back what it added: the list
 // holds what it held before.
 TEST(MTL, ALibraryCutShortAddsNothing)

@@ -815,28 +815,6 @@ TEST_F(ObjRead, OverlongLinesOfAStreamAreSqueezedOrRefused)
     }
 }
 
-TEST_F(ObjRead, DamagedCompressedMeshesAreRefusedWhole)
-{
-    const std::string gz = gzipped(std::string(FIVE) + FOURT + "f 1/1 2/2 3/3\nf 1 2 3\n");
-    std::string corrupt = gz;
-    corrupt[gz.size() - 6] ^= 1;  // the check sum
-    const std::pair<std::string, std::string> cases[] = {
-        {gz.substr(0, gz.size() - 3), "this file is damaged: its compressed data ends too soon"},
-        {corrupt, "this file is damaged: its compressed data is corrupt"},
-        {gz + "trailing text", "this file is damaged: its compressed data is corrupt"},
-    };
-    for (const auto& c : cases) {
-        shown.boxes.clear();
-        path = files.put("damaged.obz", c.first);
-        ASSERT_EQ(shown.read(m, path), 0);
-        ASSERT_EQ(shown.boxes.size(), 1u);
-        EXPECT_EQ(shown.boxes[0].text, path);
-        EXPECT_EQ(shown.boxes[0].title, c.second);
-        EXPECT_EQ(m.nf, 0);  // never a part of the mesh as if it were all
-        EXPECT_EQ(m.np, 0);
-    }
-}
-
 TEST_F(ObjRead, LibraryNamesAreKeptInOrderByEveryReader)
 {
     readersettings keep;
