@@ -3,7 +3,6 @@
 // hostile cases' (pipe_*), on Linux and under Wine.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
