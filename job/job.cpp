@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "job/cr2.h"
 #include "job/filters.h"
 #include "job/finish.h"
-#include "job/cr2.h"
 #include "job/match.h"
 #include "job/mtl.h"
 #include "job/output.h"
@@ -26,11 +26,11 @@ const char helptext[] =
 namespace {
 
 // The mesh name with its last four characters (its ".obj") made "tex.bmp";
-// a name shorter than that gets "tex.bmp" added.
+// a name shorter than that gets "tex.bmp" added; ".obj.gz" goes whole.
 void proposeoutput(char* out, const char* name)
 {
     size_t len = std::strlen(name);
-    size_t keep = len >= 4 ? len - 4 : len;
+    size_t keep = hasext(name, ".obj.gz") ? len - 7 : len >= 4 ? len - 4 : len;
     std::snprintf(out, PATHSIZE, "%.*stex.bmp", (int)keep, name);
 }
 
