@@ -11,14 +11,14 @@ BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev zlib1g-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
              libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
              clang libclang-rt-14-dev pngcheck libz-mingw-w64-dev lintian dpkg-dev
-BENCH_PKGS = $(BUILD_PKGS) python3
-FUZZ_PKGS  = cmake make clang libclang-rt-14-dev
+BENCH_PKGS = $(BUILD_PKGS) python3 gzip
+FUZZ_PKGS  = cmake make clang libclang-rt-14-dev zlib1g-dev
 FUZZBUILD    ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
 PREFIX   ?= /usr/local
 
-.PHONY: all build demo test test-sanitize test-threads windows windows64 bench clean fuzz install package
+.PHONY: all build demo test test-sanitize test-threads windows windows64 bench bench-inputs clean fuzz install package
 
 all: build
 
@@ -108,13 +108,20 @@ bench:
 	cmake --build $(BUILD) -j $(JOBS) --target uvbench
 	sh bench/run.sh $(BUILD)
 
+# Compressed meshes against zcat, and libraries of 10,000 materials.
+bench-inputs:
+	@$(NEED) $(BENCH_PKGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target uvbench
+	sh bench/inputs.sh $(BUILD)
+
 # libFuzzer with AddressSanitizer and UBSan: each target for FUZZ_SECONDS.
 fuzz:
 	@$(NEED) $(FUZZ_PKGS)
 	cmake -S . -B $(FUZZBUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUVPAINT_TESTS=OFF -DUVPAINT_FUZZ=ON
-	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_obj fuzz_cr2 fuzz_run
-	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_run
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target fuzz_obj fuzz_cr2 fuzz_mtl fuzz_run
+	sh tests/fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) fuzz_obj fuzz_cr2 fuzz_mtl fuzz_run
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) $(WIN64BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)

@@ -3,12 +3,16 @@
 //
 //   uvbench --obj MESH.obj --cr2 FIGURE.cr2 [--sizes 640,4096] [--runs K] [--dir DIR]
 //   uvbench --exec LABEL PROGRAM [ARGS...]
+//   uvbench --read MESH
 //
 // A round runs every stage once, in the order of a real run, so that all
 // stages share the machine's load alike; each figure is the median of K
 // rounds. Wall and CPU time are both kept: on a shared machine the wall time
 // includes the waits for a core. --exec times one run of a program for
-// bench/run.sh and prints "LABEL WALL_S CPU_S PEAK_KB STATUS".
+// bench/run.sh and prints "LABEL WALL_S CPU_S PEAK_KB STATUS". --read reads
+// a mesh once, as the program does (compressed or from a pipe too), and
+// prints "arrays BYTES", the bytes of its six arrays: bench/inputs.sh times
+// it as a process.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -350,7 +354,7 @@ bool mapstages(const options& o, const mesh& m, const meshfacts& f, int n)
 // The .CR2 colours on the mesh's materials, as a coloured run pairs them.
 bool colour(const options& o, mesh* m)
 {
-    MaterialList L = {nullptr, nullptr, 0};
+    MaterialList L = nomaterials();
     if (readCR2(nullptr, &L, o.cr2, KEY_KDCOLOR, 0) != CR2_READ) {
         freematerials(&L);
         return fail(o.cr2, "not read");
@@ -358,6 +362,18 @@ bool colour(const options& o, mesh* m)
     int unpaired = matchmaterials(nullptr, m, &L);
     freematerials(&L);
     return unpaired == 0 || fail(o.cr2, "names the mesh's materials differently");
+}
+
+int readmode(const char* file)
+{
+    static mesh m;
+    m.initialize(0);
+    failure why;
+    if (!m.readOBJ(file, &why)) return fail(file, why.title[0] ? why.title : why.text) + 1;
+    std::printf("arrays %.0f\n", (double)m.np * sizeof(xyz) + (double)m.nt * sizeof(xy) +
+                                      (double)m.nq * sizeof(fcinfo) + (double)m.nf * sizeof(Face) +
+                                      (double)m.ng * sizeof(Group) + (double)m.nmat * sizeof(Mat));
+    return 0;
 }
 
 int execmode(int argc, char** argv)
@@ -409,11 +425,13 @@ void stem(const char* path, char* name, size_t room)
 int main(int argc, char** argv)
 {
     if (argc >= 2 && !std::strcmp(argv[1], "--exec")) return execmode(argc, argv);
+    if (argc == 3 && !std::strcmp(argv[1], "--read")) return readmode(argv[2]);
     options o;
     if (!parse(argc, argv, &o)) {
         std::fprintf(stderr, "usage: uvbench --obj MESH.obj --cr2 FIGURE.cr2 [--sizes 640,4096] "
                              "[--runs K] [--dir DIR]\n"
-                             "       uvbench --exec LABEL PROGRAM [ARGS...]\n");
+                             "       uvbench --exec LABEL PROGRAM [ARGS...]\n"
+                             "       uvbench --read MESH\n");
         return 2;
     }
     K = o.runs;

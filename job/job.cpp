@@ -3,35 +3,37 @@
 #include "job/job.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "job/cr2.h"
+#include "job/filters.h"
 #include "job/finish.h"
 #include "job/match.h"
+#include "job/mtl.h"
 #include "job/output.h"
 #include "job/paint.h"
 #include "job/state.h"
 #include "job/tiles.h"
 #include "job/uvcheck.h"
 #include "port/bigmem.h"
+#include "port/input.h"
 
 const char helptext[] =
     "Make a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as stated in a "
-    "Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option to output each "
-    "material's map on a separate file.";
+    "Poser .CR2 file or a material library (.MTL), or transparency as stated in a Poser4 .CR2 file "
+    "or a material library. Option to output each material's map on a separate file.";
 
 namespace {
 
-const char filterOBJ[] = "OBJ files\0*.OBJ\0";
-const char filterCR2[] = "CR2 files\0*.CR2\0all files\0*.*\0";
-
 // The mesh name with its last four characters (its ".obj") made "tex.bmp";
-// a name shorter than that gets "tex.bmp" added.
+// a name shorter than that gets "tex.bmp" added; ".obj.gz" goes whole.
 void proposeoutput(char* out, const char* name)
 {
     size_t len = std::strlen(name);
-    size_t keep = len >= 4 ? len - 4 : len;
+    size_t keep = hasext(name, ".obj.gz") ? len - 7 : len >= 4 ? len - 4 : len;
     std::snprintf(out, PATHSIZE, "%.*stex.bmp", (int)keep, name);
 }
 
@@ -105,6 +107,51 @@ int makemap(TextureJob* T)
     if (f != FORMAT_SVG && !painted && !paintmap(T)) return 0;
     if (f == FORMAT_PNG && T->opt.alpha) makealpha(&T->J, T->used, T->n, T->inv);
     return writemap(T);
+}
+
+// Reads the material library file into T->list, after what it holds;
+// false after the warning that ends the run.
+bool readlibrary(TextureJob* T, const char* file)
+{
+    SetTitle(T->wn, STAGE_READLIBRARY);
+    failure why;
+    T->library = true;
+    if (readMTL(&T->list, file, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb, &why)) return true;
+    showfailure(nullptr, why);
+    return false;
+}
+
+// Reads the libraries the mesh names, each once, beside the mesh (beside
+// the current folder for a mesh that came through a pipe); false after the
+// warning that ends the run.
+bool readmeshlibraries(TextureJob* T)
+{
+    const mesh* m = T->OB;
+    if (m->nlib == 0) {
+        warn(nullptr, "this mesh names no material library (no mtllib line)", T->file);
+        return false;
+    }
+    const char* folder = isstream(T->file) ? "" : T->file;
+    for (const char* name = m->nextlib(nullptr); name; name = m->nextlib(name)) {
+        // A library named again (as files joined together name theirs) is read once.
+        const char* before = m->nextlib(nullptr);
+        while (before != name && std::strcmp(before, name) != 0) before = m->nextlib(before);
+        if (before != name) continue;
+        char path[PATHSIZE];
+        if (!besidefile(path, sizeof path, folder, name)) {
+            warn(nullptr, "the name of this material library is too long", name);
+            return false;
+        }
+        if (!readlibrary(T, path)) return false;
+    }
+    return true;
+}
+
+// Whether the mesh's name says what it is: an .OBJ file, compressed or not,
+// or a stream that has no name to say it.
+bool meshname(const char* file)
+{
+    return hasext(file, ".obj") || hasext(file, ".obz") || hasext(file, ".obj.gz") || isstream(file);
 }
 
 // The tiles (bit k for tile 1001 + k) that hold faces of map M; faces that
@@ -229,6 +276,8 @@ bool readmesh(TextureJob* T)
     T->OB->initialize(0);
     failure why;
     int read = T->OB->readOBJ(T->file, &why);
+    // A good mesh too big for the memory is no bad mesh.
+    if (!read && why.err == ENOMEM) return !tocleanup(nullptr, "out of memory", "");
     if (!read && why.title[0]) showfailure(nullptr, why);
     if (!read || T->OB->nf == 0 || T->OB->np == 0)
         return !tocleanup(wn, T->file, "bad mesh, or this file ain't a mesh file", MSG_BADMESH);
@@ -240,7 +289,7 @@ bool readmesh(TextureJob* T)
 bool run(TextureJob* T, jobreport* rep)
 {
     const window wn = T->wn;
-    if (!hasext(T->file, ".obj")) warn(wn, T->file, "this is not an .OBJ file");
+    if (!meshname(T->file)) warn(wn, T->file, "this is not an .OBJ file");
     if (T->opt.reportonly) {  // the mesh and its report, no map
         T->n = T->opt.size;
         if (!readmesh(T) || !checkuv(T, rep)) return true;
@@ -275,12 +324,17 @@ bool run(TextureJob* T, jobreport* rep)
         if (T->colmap == MAP_TRANSPARENCY) T->tb = (unsigned char)yesno(Q_SENSE);
     }
 
-    if (T->colmap != MAP_MESH && T->colmap != MAP_CHECK) {
+    const bool colours = T->colmap != MAP_MESH && T->colmap != MAP_CHECK;
+    if (colours && !T->opt.meshlibraries) {
         T->cr2[0] = 0;
         if (!GetFileName(wn, Q_FIGURE, T->cr2, filterCR2, 0)) return false;
-        int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
-        if (got == CR2_STOPPED) return false;
-        if (got == CR2_TOOMANY) return true;
+        if (T->opt.figurelibrary || islibraryname(T->cr2)) {
+            if (!readlibrary(T, T->cr2)) return false;
+        } else {
+            int got = readCR2(wn, &T->list, T->cr2, T->colmap == MAP_COLOURED ? KEY_KDCOLOR : KEY_TMAX, T->tb);
+            if (got == CR2_STOPPED) return false;
+            if (got == CR2_TOOMANY) return true;
+        }
     }
 
     bool checkonly = T->out[0] == 0;
@@ -298,6 +352,7 @@ bool run(TextureJob* T, jobreport* rep)
     if (bitmap && !(T->used = (unsigned char*)bigmem_alloc((size_t)T->n * (size_t)T->n)))
         return tocleanup(nullptr, "out of memory", "");
     if (!readmesh(T)) return true;
+    if (colours && T->opt.meshlibraries && !readmeshlibraries(T)) return false;
 
     if (bitmap && !setupmap(T)) return tocleanup(nullptr, "out of memory", "");
     const bool filled = T->colmap == MAP_COLOURED || T->colmap == MAP_TRANSPARENCY;
@@ -307,7 +362,7 @@ bool run(TextureJob* T, jobreport* rep)
     if ((T->opt.report || T->colmap == MAP_CHECK) && !checkuv(T, rep)) return true;
 
     if (filled) {
-        rep->unpaired = matchmaterials(wn, T->OB, &T->list);
+        rep->unpaired = matchmaterials(wn, T->OB, &T->list, T->library ? ".MTL file" : ".CR2 file");
         rep->paired = 0;
         for (int i = 0; i < T->OB->nmat; i++) rep->paired += T->OB->mat[i].cf;
         if (rep->unpaired == 0) Note(NOTE_ALLPAIRED, "");
@@ -397,9 +452,8 @@ void startjob(TextureJob* T, window wn, const char* file)
     T->used = nullptr;
     T->white = pal3(255, 255, 255);
     T->black = pal3(0, 0, 0);
-    T->list.mat = nullptr;
-    T->list.matc = nullptr;
-    T->list.nm = 0;
+    T->list = nomaterials();
+    T->library = false;
     T->work = nullptr;
     T->parts = nullptr;
     T->nospace = false;

@@ -19,11 +19,17 @@ struct jobreport {      // what a run came to, for the batch command line
     int findings;       // the report's status: 1 when it found what is not allowed, else 0
 };
 
-// What a front end asks of a run beyond the answers to its questions; all
-// zero for a run of questions alone.
+// How a front end wants a run made, beyond the answers to its questions;
+// all zero for a run of questions alone.
 enum reportformat { REPORT_NONE, REPORT_TEXT, REPORT_JSON };
 
 struct joboptions {
+    // No figure question: coloured and transparency maps take their colours
+    // from the material libraries the mesh names (mtllib), read after it.
+    bool meshlibraries;
+    // The figure question's answer is a material library whatever its name
+    // (else one whose name ends in .mtl or .mtl.gz is, any other a Poser file).
+    bool figurelibrary;
     bool alpha;         // PNG maps: unpainted pixels transparent
     bool tiles;         // one map per UDIM tile that holds faces
     bool check;         // the maps are the UV check's picture: no kind question, no figure
@@ -42,7 +48,8 @@ extern const char helptext[];
 // stays open either way.
 bool checklayout(window wn, jobsession* S, jobreport* rep = nullptr);
 
-// Runs one job with wn as the main window. True when the run reached its
-// clean-up (the caller then closes the window), false when it stopped
-// early or when a run of S was already in progress. opts may be null.
+// Runs one job with wn as the main window, as opts asks (null: as the
+// questions alone say). True when the run reached its clean-up (the caller
+// then closes the window), false when it stopped early or when a run of S
+// was already in progress.
 bool maketexmap(window wn, jobsession* S, jobreport* rep = nullptr, const joboptions* opts = nullptr);

@@ -2,6 +2,7 @@
 // reports of the names found on one side only.
 #include "job/match.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -40,34 +41,30 @@ int report(int n, Names name, const char* title, message id)
 
 }  // namespace
 
-int matchmaterials(window wn, mesh* m, MaterialList* L)
+int matchmaterials(window wn, mesh* m, MaterialList* L, const char* side)
 {
     SetTitle(wn, STAGE_MATCH);
     for (int i = 0; i < m->nmat; i++) m->mat[i].cf = 0;
-    for (int k = 0; k < L->nm; k++) L->mat[k * MATSLOT + MATNAME] = 0;
+    for (int k = 0; k < L->nm; k++) L->m[k].paired = false;
 
     for (int i = 0; i < m->nmat; i++) {
         Mat& mt = m->mat[i];
-        for (int k = 0; k < L->nm; k++) {
-            char* slot = L->mat + k * MATSLOT;
-            if (std::strcmp(slot, mt.name) == 0) {
-                mt.col = L->matc[k];
-                mt.cf = 1;
-                slot[MATNAME] = 1;
-                break;
-            }
+        const int k = findmaterial(L, mt.name);
+        if (k >= 0) {
+            mt.col = L->m[k].col;
+            mt.cf = 1;
+            L->m[k].paired = true;
         }
     }
 
+    char title[96];
+    std::snprintf(title, sizeof title, "these materials are in the %s but not in the .OBJ file", side);
     int listed = report(
-        L->nm,
-        [L](int k) -> const char* {
-            const char* slot = L->mat + k * MATSLOT;
-            return slot[MATNAME] ? nullptr : slot;
-        },
-        "these materials are in the .CR2 file but not in the .OBJ file", MSG_FIGUREONLY);
+        L->nm, [L](int k) -> const char* { return L->m[k].paired ? nullptr : materialname(L, k); }, title,
+        MSG_FIGUREONLY);
+    std::snprintf(title, sizeof title, "these materials are in the .OBJ file but not in the %s", side);
     listed += report(
-        m->nmat, [m](int i) -> const char* { return m->mat[i].cf ? nullptr : m->mat[i].name; },
-        "these materials are in the .OBJ file but not in the .CR2 file", MSG_MESHONLY);
+        m->nmat, [m](int i) -> const char* { return m->mat[i].cf ? nullptr : m->mat[i].name; }, title,
+        MSG_MESHONLY);
     return listed;
 }

@@ -1,8 +1,8 @@
 // The record of one make-texture-map run: the answers, the file names, the
 // map and the run's working objects, passed down to every stage.
 #pragma once
-#include "job/cr2.h"
 #include "job/job.h"
+#include "job/materials.h"
 #include "mesh/mesh.h"
 #include "port/prompts.h"
 #include "raster/image.h"
@@ -45,7 +45,8 @@ struct TextureJob {
     // empty, 1 painted, 2 filled in the current margin pass; or null.
     unsigned char* used;
     pal3 white, black;     // outlines and rims; background
-    MaterialList list;     // the .CR2 materials
+    MaterialList list;     // the figure's or libraries' materials
+    bool library;          // list comes from material libraries
     void* work;            // scratch of margin and white edges (filled maps), or null
     char (*parts)[PARTSIZE];  // with several maps: each map's part of its file name, or null
     bool nospace;          // a map was not written for lack of space: the maps stop

@@ -205,6 +205,7 @@ void mesh::initialize(int j)
     currentmat = 0;
     t = nullptr;     nt = nt_ = 0;
     names = nullptr; nnames = nnames_ = 0;
+    lib = nullptr;   nlibtext = nlibtext_ = nlib = 0;
     groupnames = matnames = nullptr;
 }
 
@@ -217,6 +218,7 @@ void mesh::delarrays()
     std::free(t);
     std::free(group);
     std::free(names);
+    std::free(lib);
     release(groupnames);
     release(matnames);
 }
@@ -354,4 +356,28 @@ Face* mesh::addface(int n)
     f->n = (short)n;
     f->setprops(this);
     return f;
+}
+
+int mesh::addlib(const char* s, int n)
+{
+    if (n < 0 || n >= INT_MAX / 2 - nlibtext) return 0;
+    if (nlibtext + n + 1 > nlibtext_) {
+        int room = 2 * (nlibtext + n + 1);
+        char* b = (char*)std::realloc(lib, (size_t)room);
+        if (!b) return 0;
+        lib = b;
+        nlibtext_ = room;
+    }
+    std::memcpy(lib + nlibtext, s, (size_t)n);
+    lib[nlibtext + n] = 0;
+    nlibtext += n + 1;
+    nlib++;
+    return 1;
+}
+
+const char* mesh::nextlib(const char* s) const
+{
+    if (!s) return nlib ? lib : nullptr;
+    s += std::strlen(s) + 1;
+    return s < lib + nlibtext ? s : nullptr;
 }

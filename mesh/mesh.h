@@ -51,6 +51,10 @@ struct mesh {
     short currentmat;                  // material of the next face
     xy* t;       int nt;   int nt_;    // texture coordinates
     char* names; size_t nnames; size_t nnames_;  // group and material names, each NUL-ended
+    // The material libraries its "mtllib" lines name, in file order, each
+    // name NUL-ended: nlib names in nlibtext bytes of room nlibtext_.
+    char* lib;   int nlibtext; int nlibtext_;
+    int nlib;
     // Made by the first look-up, kept in step with the arrays as they
     // change, released with them; null in an empty mesh.
     nameindex* groupnames;
@@ -84,10 +88,13 @@ struct mesh {
     int findgroup(const char* s) const;  // first group named s, or -1
     int findmat(const char* s) const;    // first material named s, or -1
     Face* addface(int n);             // face of n corners, or null
+    int addlib(const char* s, int n); // a library name of n bytes at s; 0 when no memory
+    const char* nextlib(const char* s) const;  // the name after s, or null; null s: the first
 
     // Reads a Wavefront .OBJ file into the emptied mesh; 1 when read to its
     // end, 0 when it cannot be opened or read or holds a bad line (the
-    // reason in *why) or when the arrays cannot be sized (*why left empty).
+    // reason in *why). "-" is standard input; a compressed file (gzip) is
+    // inflated as it is read.
     int readOBJ(const char* file, failure* why);
 };
 

@@ -25,10 +25,10 @@ namespace {
 const long MINCHUNK = 1L << 20;  // below this a chunk costs more than it gains
 const int CHUNKSPERTHREAD = 8;
 
-struct namedline {    // a "g" or "usemtl" line of a chunk
+struct namedline {    // a "g" or "usemtl" line of a chunk, or a name of an "mtllib" line
     long long face;   // faces of the chunk before it
     size_t name;      // its NUL-ended name, at this offset in the chunk's names
-    bool group;       // "g", else "usemtl"
+    objkey key;       // K_G, K_USEMTL or K_MTLLIB
 };
 
 struct chunk {
@@ -39,6 +39,7 @@ struct chunk {
     long long nf, nq, np, nt;  // read so far
     namedline* lines; size_t nlines; size_t nlines_;
     char* names;      size_t nnames; size_t nnames_;
+    size_t nlibs;     // of the lines, the names of "mtllib" lines
     bool ok;
 };
 
@@ -114,8 +115,9 @@ void countchunk(const char* file, chunk* c)
     closetext(&x);
 }
 
-// Keeps a "g" or "usemtl" line's name for the naming after the reading.
-bool keepname(chunk* c, const char* p, const char* end, bool group)
+// Keeps a "g" or "usemtl" line's name, or a library's, for the naming
+// after the reading.
+bool keepname(chunk* c, const char* p, const char* end, objkey key)
 {
     size_t n = (size_t)(end - p);
     if (c->nlines == c->nlines_) {
@@ -134,8 +136,9 @@ bool keepname(chunk* c, const char* p, const char* end, bool group)
     }
     std::memcpy(c->names + c->nnames, p, n);
     c->names[c->nnames + n] = 0;
-    c->lines[c->nlines++] = {c->nf, c->nnames, group};
+    c->lines[c->nlines++] = {c->nf, c->nnames, key};
     c->nnames += n + 1;
+    c->nlibs += key == K_MTLLIB;
     return true;
 }
 
@@ -179,9 +182,12 @@ bool readlines(mesh* m, chunk* c, char* p, char* e)
             f->mat = f->g = 0;  // named afterwards
             c->nf++;
             c->nq += n;
+        } else if (key == K_MTLLIB) {
+            p = readlibs(p, [c](char* s, int n) { return keepname(c, s, s + n, K_MTLLIB); });
+            if (!p) return false;
         } else {  // "g" or "usemtl"
             char* end = skiptoken(p);
-            if (!keepname(c, p, end, key == K_G)) return false;
+            if (!keepname(c, p, end, key)) return false;
             p = end;
         }
         p = isbreak(*p) ? p + 1 : ends.find(p) + 1;
@@ -197,7 +203,7 @@ void readchunk(mesh* m, const char* file, chunk* c)
     while (c->ok && nextlines(&x, &p, &e)) c->ok = readlines(m, c, p, e);
     const objcounts& n = c->counted;
     c->ok = c->ok && !x.err && !x.shortread && c->nf == n.nf && c->nq == n.nq - n.nf &&
-            c->np == n.np && c->nt == n.nt && (long long)c->nlines == n.ng + n.nmat;
+            c->np == n.np && c->nt == n.nt && (long long)(c->nlines - c->nlibs) == n.ng + n.nmat;
     closetext(&x);
 }
 
@@ -219,8 +225,8 @@ bool namefaces(mesh* m, long long a, long long b)
     return true;
 }
 
-// Applies the chunks' "g" and "usemtl" lines in file order; false where
-// the one-pass reader would stop at a 16-bit limit.
+// Applies the chunks' "g", "usemtl" and "mtllib" lines in file order;
+// false where the one-pass reader would stop at a 16-bit limit.
 bool namelines(mesh* m, chunk* cs, int nchunks)
 {
     long long done = 0;  // faces named
@@ -228,9 +234,13 @@ bool namelines(mesh* m, chunk* cs, int nchunks)
         for (size_t i = 0; i < cs[c].nlines; i++) {
             const namedline& l = cs[c].lines[i];
             const char* s = cs[c].names + l.name;
+            if (l.key == K_MTLLIB) {
+                if (!m->addlib(s, (int)std::strlen(s))) return false;
+                continue;
+            }
             if (!namefaces(m, done, cs[c].f0 + l.face)) return false;
             done = cs[c].f0 + l.face;
-            if (l.group) {
+            if (l.key == K_G) {
                 if (m->ng >= MAXINDEX && !hasgroup(m, s)) return false;
                 m->currentgroup = (short)m->findaddgroup(s);
             } else {

@@ -40,7 +40,8 @@ int opentext(objtext* x, const char* file, long start, unsigned long long len, f
     x->mem = x->buf = nullptr;
     x->room = x->len = x->used = 0;
     x->left = len;
-    x->eof = x->err = x->shortread = false;
+    x->eof = x->err = x->shortread = x->nomemory = false;
+    x->errnum = 0;
     x->bounded = len != ULLONG_MAX;
     x->f = nullptr;
     x->f = openread(file);  // a folder gives EISDIR; names are UTF-8 everywhere
@@ -90,7 +91,7 @@ int nextlines(objtext* x, char** b, char** e)
             if (x->len == cap) {
                 size_t room = x->room ? x->room * 2 : (x->left < BLOCK ? (size_t)x->left + 64 : BLOCK) + PAGE;
                 if (room <= x->room || !takeblock(x, room, x->buf, x->len)) {
-                    x->err = true;
+                    x->err = x->nomemory = true;
                     return 0;
                 }
                 cap = (size_t)(aligned(x->mem) + x->room - x->buf);
@@ -104,6 +105,7 @@ int nextlines(objtext* x, char** b, char** e)
             if (n < want) {
                 if (std::ferror(x->f)) {
                     x->err = true;
+                    x->errnum = errno;
                     return 0;
                 }
                 x->eof = true;
@@ -173,6 +175,7 @@ inline void countline(const char* line, long long n, objcounts* c)
         c->nf++;
         c->nq += n;  // the corners and the key
         break;
+    case K_MTLLIB:
     case K_OTHER: break;
     }
 }

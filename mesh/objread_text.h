@@ -19,6 +19,8 @@ struct objtext {
     unsigned long long left;  // bytes of the range not yet read
     bool eof;
     bool err;     // a read error, or no memory for a long line
+    bool nomemory;   // with err: no memory
+    int errnum;      // with err: errno of the read error
     bool bounded;    // the range ends before the end of the file
     bool shortread;  // the file ended before a bounded range did
 };
@@ -44,6 +46,19 @@ void countlines(const char* p, const char* e, objcounts* c);
 // byte, of *brk when it is a line break (marks64words without vectors).
 void marks64(const char* p, uint64_t* tok, uint64_t* brk);
 
+// Hands each name of an "mtllib" line at p, its first token after the key,
+// to add(name, bytes); returns the line break, or null when add failed.
+template <class F>
+inline char* readlibs(char* p, F add)
+{
+    while (!isbreak(*p)) {
+        char* e = skiptoken(p);
+        if (!add(p, (int)(e - p))) return nullptr;
+        p = skipsep(e);
+    }
+    return p;
+}
+
 // After a read, every array sized to its count, in the reader's order.
 void trimarrays(mesh* m);
 // Whether a group or material is named s already.
@@ -65,3 +80,14 @@ int countparallel(const char* file, objcounts* all);
 // The one-pass reader behind mesh::readOBJ, the reference and fallback of
 // readparallel; its failure goes to *why.
 int readsequential(mesh* m, const char* file, failure* why);
+
+struct input;
+// The longest line a file read as it comes may hold (1 GiB); beyond it the
+// line is refused before it takes the memory. knobs.objread_linelimit
+// lowers it for tests.
+unsigned long long linelimit();
+// Reading a file that can be read only once, as it comes (standard input,
+// a pipe, a compressed file: objread_stream.cpp): the one-pass reader's
+// mesh and failures for the same text, without a pre-count. Reads the
+// opened input in to its end; the caller closes it.
+int readstream(mesh* m, input* in, failure* why);

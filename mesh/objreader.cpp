@@ -1,8 +1,11 @@
 // The two-pass .OBJ reader: the pre-count, the one-pass reading that is
-// the reference, and the choice of the parallel reading where it applies.
+// the reference, and the choice of the parallel reading or the reading of a
+// file as it comes.
 #include "mesh/objread_text.h"
+#include "port/input.h"
 #include "port/tuning.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +69,13 @@ char* readface(mesh* m, char* p, lineends* ends, corner* cs, bool* bad)
     return p;
 }
 
+// What stopped the reading of x: a read error or no memory. Returns 0.
+int textfailure(const objtext& x, const char* file, failure* why)
+{
+    if (x.nomemory) return fail(why, "out of memory", "", nullptr, ENOMEM);
+    return fail(why, file, "I can't read this file", file, x.errnum);
+}
+
 }  // namespace
 
 void trimarrays(mesh* m)
@@ -77,6 +87,14 @@ void trimarrays(mesh* m)
     m->setng_(m->ng, 1);
     m->setnmat_(m->nmat, 1);
     m->setnnames_(m->nnames, 1);
+    if (m->nlibtext < m->nlibtext_) {  // released when empty, as the arrays are
+        char* b = m->nlibtext ? (char*)std::realloc(m->lib, (size_t)m->nlibtext) : nullptr;
+        if (b || !m->nlibtext) {
+            if (!b) std::free(m->lib);
+            m->lib = b;
+            m->nlibtext_ = m->nlibtext;
+        }
+    }
 }
 
 bool hasgroup(const mesh* m, const char* s) { return m->findgroup(s) >= 0; }
@@ -91,9 +109,9 @@ int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int*
         c = {0, 0, 0, 0, 0, 0};
         char *p, *e;
         while (nextlines(&x, &p, &e)) countlines(p, e, &c);
-        bool ok = !x.err;
+        const bool ok = !x.err;
         closetext(&x);
-        if (!ok) return 0;  // the caller reports the failed read
+        if (!ok) return textfailure(x, file, why);
     }
     addcount(NF, c.nf);
     addcount(NQ, c.nq);
@@ -104,11 +122,24 @@ int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int*
     return 1;
 }
 
+// A plain file is read by name, in parallel where it can be; anything that
+// can be read only once, or must be inflated, is read as it comes.
 int mesh::readOBJ(const char* file, failure* why)
 {
     if (why) nofailure(why);
-    if (knobs.objread_parallel && readparallel(this, file)) return 1;
-    return readsequential(this, file, why);
+    input in;
+    if (!inopen(&in, file, why)) {
+        initialize(1);
+        return 0;
+    }
+    if (in.regular && !in.compressed) {
+        inclose(&in);
+        if (knobs.objread_parallel && readparallel(this, file)) return 1;
+        return readsequential(this, file, why);
+    }
+    int r = readstream(this, &in, why);
+    inclose(&in);
+    return r;
 }
 
 int readsequential(mesh* m, const char* file, failure* why)
@@ -129,13 +160,14 @@ int readsequential(mesh* m, const char* file, failure* why)
         !m->setng_(NG, 0) || !m->setnmat_(NMAT, 0)) {
         std::free(cs);
         closetext(&x);
-        return 0;
+        m->initialize(1);  // a good mesh too big for memory is no bad mesh
+        return fail(why, "out of memory", "", nullptr, ENOMEM);
     }
 
     long long line = 0;
-    bool bad = false;
+    bool bad = false, nomemory = false;
     char *p, *e;
-    while (!bad && nextlines(&x, &p, &e)) {
+    while (!bad && !nomemory && nextlines(&x, &p, &e)) {
         lineends ends = startlines(p, e);
         objkey key;
         while (nextkeyed(&p, e, &ends, &line, &key)) {
@@ -168,17 +200,27 @@ int readsequential(mesh* m, const char* file, failure* why)
                     break;
                 }
                 m->currentmat = (short)m->findaddmat(p);
+            } else if (key == K_MTLLIB) {
+                p = readlibs(p, [m](const char* s, int n) { return m->addlib(s, n); });
+                if (!p) {
+                    nomemory = true;
+                    break;
+                }
             }
             p = isbreak(*p) ? p + 1 : ends.find(p) + 1;
         }
     }
-    bool ok = !bad && !x.err;
+    bool ok = !bad && !nomemory && !x.err;
     std::free(cs);
     closetext(&x);
     if (bad) {
         char text[48];
         std::snprintf(text, sizeof text, "line %lld is bad", line);
         fail(why, text, file);
+    } else if (nomemory) {
+        fail(why, "out of memory", "", nullptr, ENOMEM);
+    } else if (x.err) {
+        textfailure(x, file, why);
     }
     trimarrays(m);
     return ok ? 1 : 0;

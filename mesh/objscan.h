@@ -76,7 +76,7 @@ inline int counttokens(const char* p, const char* end)
     return n > INT_MAX ? INT_MAX : (int)n;
 }
 
-enum objkey { K_OTHER, K_V, K_VT, K_F, K_G, K_USEMTL };
+enum objkey { K_OTHER, K_V, K_VT, K_F, K_G, K_USEMTL, K_MTLLIB };
 
 inline objkey keyof(const char* k, size_t n)
 {
@@ -89,9 +89,10 @@ inline objkey keyof(const char* k, size_t n)
     } else if (n == 2) {
         if ((k[0] | 0x20) == 'v' && (k[1] | 0x20) == 't') return K_VT;
     } else if (n == 6) {
+        const char* key = (k[0] | 0x20) == 'u' ? "usemtl" : "mtllib";
         for (int i = 0; i < 6; i++)
-            if ((k[i] | 0x20) != "usemtl"[i]) return K_OTHER;
-        return K_USEMTL;
+            if ((k[i] | 0x20) != key[i]) return K_OTHER;
+        return key[0] == 'u' ? K_USEMTL : K_MTLLIB;
     }
     return K_OTHER;
 }
@@ -100,7 +101,7 @@ inline objkey keyof(const char* k, size_t n)
 inline bool keystart(char c)
 {
     c |= 0x20;
-    return c == 'v' || c == 'f' || c == 'g' || c == 'u';
+    return c == 'v' || c == 'f' || c == 'g' || c == 'u' || c == 'm';
 }
 
 // The common line starts, "v ", "vt " and "f " at the first byte followed

@@ -22,6 +22,7 @@ const char* const QUESTIONS[NQUESTIONS] = {
 const char* const STAGES[NSTAGES] = {
     "reading .CR2 file",
     "reading .OBJ file",
+    "reading .MTL file",
     "matching material names",
     "making texture map",
     "adding margin",

@@ -55,6 +55,7 @@ enum note {             // what a run did, for front ends that report it (no box
 enum stage {            // the progress titles, in the order a run shows them
     STAGE_READFIGURE,
     STAGE_READMESH,
+    STAGE_READLIBRARY,  // a material library, after the mesh or in the figure's place
     STAGE_MATCH,
     STAGE_PAINT,
     STAGE_MARGIN,

@@ -29,6 +29,9 @@ struct tuning {
     // meanwhile.
     void (*write_beforeopen)(const char* name);
     void (*write_beforeplace)(const char* real);
+    // > 0: the longest line of an .OBJ file read as it comes; 0: 1 GiB.
+    unsigned long long objread_linelimit;
+    size_t objread_streamblock;  // > 0: its first block, in bytes; 0: 1 MB
 };
 
 extern tuning knobs;

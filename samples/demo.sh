@@ -40,6 +40,9 @@ status=$?
 [ $status -le 1 ] || { echo "demo: FAILED to compare the material names" >&2; exit 1; }
 
 step "a coloured map: $dir/figure_colored.bmp" --cr2 "$cr2" --out "$dir/figure_colored.bmp"
+# No figure: the colours come from figure.mtl, the library the mesh names.
+step "a coloured map from the mesh's material library: $dir/figure_library.bmp" \
+    --kind colored --out "$dir/figure_library.bmp"
 step "a mesh map: $dir/figure_mesh.bmp" --kind mesh --out "$dir/figure_mesh.bmp"
 step "a transparency map (black = transparent): $dir/figure_transparency.bmp" \
     --cr2 "$cr2" --kind transparency --black-transparent --out "$dir/figure_transparency.bmp"

@@ -24,7 +24,8 @@ const char OPTIONTEXT[] =
     "                      size); without it only the material names of the\n"
     "                      mesh and the figure are compared\n"
     "      --obj MESH.obj  the mesh, with texture coordinates (or give its name\n"
-    "                      alone); compressed meshes (.obz, .gz) are read too\n"
+    "                      alone); compressed meshes (.obz, .gz) are read too,\n"
+    "                      and - reads it from standard input\n"
     "  -c, --cr2 FIGURE    the Poser figure (.cr2, .crz) or material file (.mc6,\n"
     "                      .mt5, .pz2 ...) whose materials give KdColor or tMax\n"
     "      --mtl LIB.mtl   a material library whose Kd, d and Tr give the colours;\n"
@@ -274,7 +275,7 @@ int parsebatch(int argc, char** argv, batchoptions* o, char* why, int nwhy)
     if (o->allow && !parsekinds(o->allow, &o->allowed, msg, (int)sizeof msg))
         return refuse(why, nwhy, "--allow %s: %s", o->allow, msg);
     if (!o->cr2 && !o->mtl && !o->out && !o->report)
-        return refuse(why, nwhy, "checking material names (no --out) needs --cr2");
+        return refuse(why, nwhy, "checking material names (no --out) needs --cr2 or --mtl");
     o->size = size ? batchsize(size) : 640;
     if (!o->size) return refuse(why, nwhy, "bad size %s (a number of pixels from 1 to %d)", size, (int)MAXSIDE);
     nothingdone(o, kind != nullptr, size != nullptr);
@@ -515,6 +516,9 @@ int runbatch(int argc, char** argv, FILE* out, FILE* err)
     opts.reportonly = o.report && !o.out;
     opts.allow = o.allowed;
     opts.size = o.size;
+    // Colours without a figure or library named come from the mesh's own.
+    opts.meshlibraries = !o.cr2 && !o.mtl && (o.kind == MAP_COLOURED || o.kind == MAP_TRANSPARENCY);
+    opts.figurelibrary = o.mtl != nullptr;
     bool done = maketexmap(nullptr, &S, &rep, &opts);
     setprompts(before);
     clearline();

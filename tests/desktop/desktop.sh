@@ -113,6 +113,30 @@ colored)
     nomore
     samebytes col.bmp --obj Figure.obj --cr2 Figure.cr2 --out batch.bmp --kind colored --size 512
     ;;
+library)
+    # The figure dialog takes a material library: its colours, and its
+    # name in the reports; the map is the batch command's with --mtl.
+    press "$main" alt+m
+    choose open "$MESHQ" "" Figure.obj
+    choose save "$OUTQ" "$work/Figuretex.bmp" lib.bmp
+    box yesnocancel "" "$KINDQ" y
+    box yesno "" "$SEPQ" n
+    choose open "$CR2Q" "" Figure.mtl
+    titles "$STAGE_READLIBRARY"
+    box yesno "" "$INVQ" n
+    expect input "$SIZEQ" "640"
+    w=$(window uvpaint-input "") || exit 1
+    typein "$w" 256
+    press "$w" Return
+    titles "$STAGE_READMESH" "$STAGE_MATCH"
+    box warning "${CR2ONLY/.CR2/.MTL}" "hair" Return
+    box warning "${OBJONLY/.CR2/.MTL}" "Belt" Return
+    titles "$STAGE_PAINT" "$STAGE_MARGIN" "$STAGE_EDGES" "$STAGE_FINISHED"
+    box message "$CREATED" "$work/lib.bmp" Return
+    ends 0
+    nomore
+    samebytes lib.bmp --obj Figure.obj --mtl Figure.mtl --out batch.bmp --kind colored --size 256
+    ;;
 mesh)
     # A mesh map; the size is first answered with a letter, which brings the
     # input dialog back; a size typed there and left with Escape is not

@@ -1,4 +1,5 @@
 // The job's file-dialog filters as FLTK's choosers read them.
+#include "job/filters.h"
 #include "shell/fltk_filter.h"
 
 #include <FL/filename.H>
@@ -44,4 +45,25 @@ TEST(FltkFilter, PatternsMatchNamesOfAnyCaseAndNothingElse)
     std::string all = pattern(f, "all files");
     for (const char* name : {"README", "figure.cr2", ".hidden"})
         EXPECT_TRUE(fl_filename_match(name, all.c_str())) << name;
+}
+
+// The job's own lists: the mesh dialog takes compressed meshes, the figure
+// dialog Poser's files of material blocks and material libraries, plain or
+// compressed, in either case.
+TEST(FltkFilter, TheJobsDialogsOfferEveryFileTheyRead)
+{
+    std::string mesh = fltkfilter(filterOBJ), figure = fltkfilter(filterCR2);
+    std::string obj = pattern(mesh, "OBJ files");
+    for (const char* name : {"body.obj", "Body.OBZ", "x.Obz"}) EXPECT_TRUE(fl_filename_match(name, obj.c_str())) << name;
+    for (const char* name : {"body.mtl", "body.obj.bak"}) EXPECT_FALSE(fl_filename_match(name, obj.c_str())) << name;
+
+    EXPECT_EQ(figure.substr(0, figure.find('\t')), "CR2 files");  // still the first, the one shown
+    std::string cr2 = pattern(figure, "CR2 files"), mat = pattern(figure, "material files");
+    for (const char* name : {"Victoria.cr2", "Victoria.CRZ"}) EXPECT_TRUE(fl_filename_match(name, cr2.c_str())) << name;
+    for (const char* name : {"figure.mtl", "FIGURE.MTL", "scene.mtl.gz", "skin.mc6", "skin.MCZ", "old.mt5",
+                             "old.mz5", "pose.pz2", "pose.P2Z", "hair.hr2", "hair.hrz", "prop.pp2", "prop.ppz"})
+        EXPECT_TRUE(fl_filename_match(name, mat.c_str())) << name;
+    for (const char* name : {"figure.obj", "figure.cr2", "x.mtlx", "x.gz", "mtl", "scene.pz3"})
+        EXPECT_FALSE(fl_filename_match(name, mat.c_str())) << name;
+    EXPECT_EQ(pattern(figure, "all files"), "*");
 }

@@ -1,7 +1,12 @@
 // The .CR2 reader on the fuzzer's bytes, for coloured maps and for both
 // senses of transparency maps. The names must come out the same whatever
-// the map kind, and each must be a normalised line's rest.
+// the map kind, and each must be a normalised line's rest. The same bytes
+// compressed must read alike; bytes that begin with the gzip mark are
+// inflated, and must read as their inflated text does, or stop with
+// nothing held when they are damaged.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "job/cr2.h"
 #include "tests/fuzz/fuzzutil.h"
@@ -12,16 +17,42 @@ void checknames(const MaterialList& L)
 {
     if (L.nm < 0 || L.nm > MAXMATERIALS) fail("%d materials", L.nm);
     for (int k = 0; k < L.nm; k++) {
-        const char* s = L.mat + (size_t)k * MATSLOT;
-        const char* end = (const char*)std::memchr(s, 0, MATNAME + 1);
-        if (!end) fail("material %d: name unended", k);
-        size_t n = (size_t)(end - s);
+        const char* s = materialname(&L, k);
+        const size_t n = std::strlen(s);
+        if (n > MATNAME) fail("material %d: name of %zu bytes", k, n);
         for (size_t i = 0; i < n; i++)
             // a name cut at MATNAME characters may end in its one space
             if ((unsigned char)s[i] < 32 ||
                 (s[i] == ' ' && (i == 0 || (i + 1 == n && n < MATNAME) || s[i - 1] == ' ')))
                 fail("material %d: name not normalised at %zu", k, i);
     }
+}
+
+struct reading {
+    int outcome;
+    std::vector<std::string> names;
+    std::vector<unsigned> colours;
+    bool operator==(const reading& o) const
+    {
+        return outcome == o.outcome && names == o.names && colours == o.colours;
+    }
+};
+
+reading readas(const std::string& file, cr2key key, int tb)
+{
+    MaterialList L = nomaterials();
+    reading r;
+    r.outcome = readCR2(nullptr, &L, file.c_str(), key, tb);
+    if (r.outcome == CR2_STOPPED && (L.m || L.text || L.nm)) fail("a stopped reading left buffers");
+    if (r.outcome != CR2_STOPPED && r.outcome != CR2_READ && r.outcome != CR2_TOOMANY) fail("outcome %d", r.outcome);
+    checknames(L);
+    for (int k = 0; k < L.nm; k++) {
+        r.names.push_back(materialname(&L, k));
+        r.colours.push_back(L.m[k].col.red << 16 | L.m[k].col.green << 8 | L.m[k].col.blue);
+    }
+    freematerials(&L);
+    if (L.m || L.text || L.nm) fail("freematerials left buffers");
+    return r;
 }
 
 }  // namespace
@@ -35,37 +66,38 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("f.cr2", data, size);
-    if (size >= 2 && data[0] == 0x1F && data[1] == 0x8B) {
-        // A compressed figure is refused, whatever follows its mark.
-        MaterialList L = {nullptr, nullptr, 0};
-        if (readCR2(nullptr, &L, file.c_str(), KEY_KDCOLOR, 0) != CR2_STOPPED) fail("a compressed figure was read");
-        if (L.mat || L.matc || L.nm) fail("a refused figure left buffers");
+    const bool marked = size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
+    std::string text;
+    const int whole = marked ? gunzipbytes(data, size, 1 << 20, &text) : 1;
+    if (marked && whole >= 0) {
+        // Read as its inflated text reads, or stopped when damaged.
+        const std::string plain = putfile("inflated.cr2", (const uint8_t*)text.data(), text.size());
+        for (int i = 0; i < 2; i++) {
+            reading r = readas(file, (cr2key)i, 0);
+            // Stopped at the damage, or at a 257th material before it.
+            if (!whole && r.outcome == CR2_READ) fail("damaged data was read");
+            if (whole && !(r == readas(plain, (cr2key)i, 0))) fail("inflated, it reads otherwise");
+        }
+    }
+    if (marked) {
+        cleardir();
         return 0;
     }
-    MaterialList first = {nullptr, nullptr, 0};
-    int firstoutcome = 0;
+    const std::string packed = gzipbytes(data, size);
+    const std::string crz = putfile("f.crz", (const uint8_t*)packed.data(), packed.size());
+    reading first;
     const cr2key keys[3] = {KEY_KDCOLOR, KEY_TMAX, KEY_TMAX};
     const int senses[3] = {0, 0, 1};
     for (int i = 0; i < 3; i++) {
-        MaterialList L = {nullptr, nullptr, 0};
-        int outcome = readCR2(nullptr, &L, file.c_str(), keys[i], senses[i]);
-        if (outcome == CR2_STOPPED) fail("a readable file stopped the reader");
-        if (outcome != CR2_READ && outcome != CR2_TOOMANY) fail("outcome %d", outcome);
-        if (!L.mat || !L.matc) fail("no buffers after outcome %d", outcome);
-        checknames(L);
+        reading r = readas(file, keys[i], senses[i]);
+        if (r.outcome == CR2_STOPPED) fail("a readable file stopped the reader");
+        if (!(r == readas(crz, keys[i], senses[i]))) fail("compressed, it reads otherwise");
         if (i == 0) {
-            first = L;
-            firstoutcome = outcome;
+            first = r;
             continue;
         }
-        if (outcome != firstoutcome || L.nm != first.nm) fail("the map kind changes the materials");
-        for (int k = 0; k < L.nm; k++)
-            if (std::strcmp(L.mat + k * MATSLOT, first.mat + k * MATSLOT))
-                fail("the map kind changes material %d's name", k);
-        freematerials(&L);
-        if (L.mat || L.matc || L.nm) fail("freematerials left buffers");
+        if (r.outcome != first.outcome || r.names != first.names) fail("the map kind changes the materials");
     }
-    freematerials(&first);
     cleardir();
     return 0;
 }

@@ -1,6 +1,9 @@
 // The .OBJ reader on the fuzzer's bytes: the pre-count, the one-pass read,
-// an appending read on top of it, and the parallel read cut into small
-// chunks, which must give the one-pass reader's mesh exactly.
+// and the parallel read cut into small chunks and the read of the same
+// bytes compressed (as it comes, in small blocks), which must give the
+// one-pass reader's mesh exactly. Bytes that begin with the gzip mark are
+// inflated: they must read as their inflated text does, or be refused when
+// damaged.
 #include <cstring>
 
 #include "mesh/mesh.h"
@@ -75,6 +78,63 @@ void checksame(const mesh& a, const mesh& b)
             fail("parallel read: material %d differs", k);
     for (int k = 0; k < a.ng; k++)
         if (std::strcmp(a.group[k].name, b.group[k].name)) fail("parallel read: group %d differs", k);
+    if (a.nlib != b.nlib || a.nlibtext != b.nlibtext || (a.nlibtext && std::memcmp(a.lib, b.lib, a.nlibtext)))
+        fail("library names differ");
+}
+
+// The longest line of the text, in bytes.
+size_t longestline(const char* p, size_t n)
+{
+    size_t most = 0, run = 0;
+    for (size_t i = 0; i < n; i++) {
+        run = p[i] == '\n' || p[i] == '\r' ? 0 : run + 1;
+        if (run > most) most = run;
+    }
+    return most;
+}
+
+// The read as it comes, in blocks of 64 bytes, lines of 4096 at most.
+int streamread(mesh* m, const std::string& file, failure* why)
+{
+    knobs.objread_streamblock = 64;
+    knobs.objread_linelimit = 4096;
+    nofailure(why);
+    int ok = m->readOBJ(file.c_str(), why);
+    knobs.objread_streamblock = 0;
+    knobs.objread_linelimit = 0;
+    return ok;
+}
+
+// Bytes with the gzip mark: the mesh of their inflated text, or nothing.
+void marked(const uint8_t* data, size_t size, const std::string& file)
+{
+    std::string text;
+    const int whole = gunzipbytes(data, size, 1 << 20, &text);
+    if (whole < 0) return;
+    mesh m, ref;
+    m.initialize(0);
+    ref.initialize(0);
+    failure why;
+    const int ok = streamread(&m, file, &why);
+    if (!whole) {
+        // Refused, at the damage or at a bad line before it.
+        if (ok) fail("damaged data was read");
+        if (!std::strstr(why.title, "damaged") && !std::strstr(why.text, "line ")) fail("damaged data, read as %s", why.text);
+    } else {
+        const std::string plain = putfile("inflated.obj", (const uint8_t*)text.data(), text.size());
+        knobs.objread_parallel = false;
+        const int want = ref.readOBJ(plain.c_str(), nullptr);
+        knobs.objread_parallel = true;
+        if (std::strstr(why.text, "longer than") && longestline(text.data(), text.size()) > 4096) {
+            // refused by its length, where the one-pass reader reads it
+        } else {
+            if (ok != want) fail("inflated, it reads %d, not %d", ok, want);
+            checkmesh(m, ok);
+            checksame(ref, m);
+        }
+    }
+    m.delarrays();
+    ref.delarrays();
 }
 
 }  // namespace
@@ -88,6 +148,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("m.obj", data, size);
+    if (size >= 2 && data[0] == 0x1F && data[1] == 0x8B) {
+        marked(data, size, file);
+        cleardir();
+        return 0;
+    }
 
     int NF = 0, NQ = 0, NP = 0, NT = 0, NG = 0, NMAT = 0;
     knobs.objread_parallel = false;
@@ -111,6 +176,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (okpar != ok) fail("parallel read returns %d, one-pass read %d", okpar, ok);
     checksame(one, par);
     par.delarrays();
+
+    // Compressed, read as it comes.
+    const std::string packed = gzipbytes(data, size);
+    const std::string gz = putfile("m.obz", (const uint8_t*)packed.data(), packed.size());
+    mesh str;
+    str.initialize(0);
+    failure why;
+    const int okstr = streamread(&str, gz, &why);
+    if (std::strstr(why.text, "longer than")) {
+        if (okstr || longestline((const char*)data, size) <= 4096) fail("refused a line of %zu bytes", longestline((const char*)data, size));
+    } else {
+        if (okstr != ok) fail("compressed read returns %d, one-pass read %d", okstr, ok);
+        checkmesh(str, okstr);
+        checksame(one, str);
+    }
+    str.delarrays();
 
     one.delarrays();
     cleardir();

@@ -1,10 +1,13 @@
 // Whole batch runs on the fuzzer's bytes. The first byte picks the options
 // (bits 0-1: coloured, mesh, transparency or a check-only run; bit 2 one map
 // per material; bit 3 inverted; bit 4 black transparent; bit 5 a file of the
-// output name exists; bit 6 --overwrite; bit 7 the check picture instead of
-// the kind), the second the size (bits 0-5: 1 to 64) and more (bit 6 the
-// UV check's report, in place of a check-only run's names; bit 7 --tiles);
-// the rest is the mesh, then, after a line "--cr2--", the figure. Every map
+// output name exists; bit 6 --overwrite; bit 7 the figure is a material
+// library, given with --mtl), the second the size (1 to 64, bits 0-5), the
+// mesh compressed (bit 6) and the colours from the library the mesh names
+// (bit 7: neither --cr2 nor --mtl), the third more (bit 0 the UV check's
+// report, in place of a check-only run's names; bit 1 as JSON; bit 2
+// --tiles; bit 3 the check picture instead of the kind); the rest is the
+// mesh, then, after a line "--cr2--", the figure or library. Every map
 // written must be a whole 24-bit .BMP of that size, and nothing but the maps
 // may be left in the folder.
 #include <cstdio>
@@ -73,17 +76,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2) return 0;
-    const int flags = data[0];
+    if (size < 3) return 0;
+    const int flags = data[0], more = data[2];
     const int n = 1 + data[1] % 64;
-    const bool report = data[1] & 64, tiles = data[1] & 128;
-    const uint8_t* body = data + 2;
-    const size_t len = size - 2;
+    const uint8_t* body = data + 3;
+    const size_t len = size - 3;
     const uint8_t* cut = (const uint8_t*)memmem(body, len, SEPARATOR, sizeof SEPARATOR - 1);
     const size_t meshlen = cut ? (size_t)(cut - body) : len;
     const size_t sep = cut ? sizeof SEPARATOR - 1 : 0;
-    const std::string obj = putfile("m.obj", body, meshlen);
-    const std::string cr2 = putfile("f.cr2", body + meshlen + sep, len - meshlen - sep);
+    const bool library = flags & 128, meshlibrary = data[1] & 128, packed = data[1] & 64;
+    const bool report = more & 1, json = more & 2, tiles = more & 4, picture = more & 8;
+    std::string meshtext = std::string(meshlibrary ? "mtllib f.mtl\n" : "") + std::string((const char*)body, meshlen);
+    if (packed) meshtext = gzipbytes((const uint8_t*)meshtext.data(), meshtext.size());
+    const std::string obj = putfile(packed ? "m.obz" : "m.obj", (const uint8_t*)meshtext.data(), meshtext.size());
+    const std::string cr2 = putfile(library || meshlibrary ? "f.mtl" : "f.cr2", body + meshlen + sep, len - meshlen - sep);
     const std::string out = fuzzdir() + "/o.bmp";
     const bool existing = flags & 32, overwrite = flags & 64;
     if (existing) putfile("o.bmp", (const uint8_t*)OLDFILE, sizeof OLDFILE - 1);
@@ -92,11 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool checkonly = kind == 3;
     const bool separate = flags & 4;
     std::vector<std::string> args = {"uvpaint", "--obj", obj, "--size", std::to_string(n)};
-    if (!(checkonly && report)) args.insert(args.end(), {"--cr2", cr2});
-    if (report) args.push_back(flags & 8 ? "--report=json" : "--report");
+    if (!meshlibrary && !(checkonly && report)) args.insert(args.end(), {library ? "--mtl" : "--cr2", cr2});
+    if (report) args.push_back(json ? "--report=json" : "--report");
     if (!checkonly) {
         const char* kinds[] = {"colored", "mesh", "transparency"};
-        args.insert(args.end(), {"--out", out, "--kind", flags & 128 ? "check" : kinds[kind]});
+        args.insert(args.end(), {"--out", out, "--kind", picture ? "check" : kinds[kind]});
         if (separate) args.push_back("--separate");
         if (tiles) args.push_back("--tiles");
         if (flags & 8) args.push_back("--invert");
@@ -113,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool plain = false;  // o.bmp itself
     bool kept = false;   // the old file at the output name
     for (const std::string& name : listdir()) {
-        if (name == "m.obj" || name == "f.cr2") continue;
+        if (name == "m.obj" || name == "m.obz" || name == "f.cr2" || name == "f.mtl") continue;
         // Kept unless --overwrite; even then a run of several maps names
         // its files after the materials and leaves it.
         if (name == "o.bmp" && existing && slurp(out) == OLDFILE) {

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -82,4 +83,50 @@ void fail(const char* fmt, ...)
     std::fputc('\n', stderr);
     va_end(a);
     std::abort();
+}
+
+std::string gzipbytes(const uint8_t* data, size_t n)
+{
+    z_stream z = {};
+    if (deflateInit2(&z, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) fail("deflateInit2");
+    std::string out(deflateBound(&z, (uLong)n) + 64, '\0');
+    z.next_in = (Bytef*)data;
+    z.avail_in = (uInt)n;
+    z.next_out = (Bytef*)&out[0];
+    z.avail_out = (uInt)out.size();
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) fail("deflate");
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+int gunzipbytes(const uint8_t* data, size_t n, size_t most, std::string* out)
+{
+    out->clear();
+    size_t at = 0;
+    while (at < n) {
+        if (at > 0) {  // after a member: zeros to the end, or another member
+            size_t k = at;
+            while (k < n && data[k] == 0) k++;
+            if (k == n) break;
+            if (k > at) return 0;
+        }
+        z_stream z = {};
+        if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) fail("inflateInit2");
+        z.next_in = (Bytef*)data + at;
+        z.avail_in = (uInt)(n - at);
+        int r;
+        do {
+            char buf[65536];
+            z.next_out = (Bytef*)buf;
+            z.avail_out = sizeof buf;
+            r = inflate(&z, Z_NO_FLUSH);
+            out->append(buf, sizeof buf - z.avail_out);
+        } while (r == Z_OK && out->size() <= most);
+        at = n - z.avail_in;
+        inflateEnd(&z);
+        if (out->size() > most) return -1;
+        if (r != Z_STREAM_END) return 0;
+    }
+    return 1;
 }

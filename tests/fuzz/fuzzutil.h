@@ -21,3 +21,9 @@ void silentprompts();
 extern int boxesshown;
 // Stops the process with a message: the finding of a check.
 [[noreturn]] void fail(const char* fmt, ...);
+// data as one gzip member (zlib, level 1); aborts when zlib fails.
+std::string gzipbytes(const uint8_t* data, size_t n);
+// The inflated bytes of a gzip file's members, as zcat gives them, into
+// *out: 1 when whole, 0 when the data is damaged (cut short, corrupt), -1
+// when it inflates to more than most bytes (the checks pass it over).
+int gunzipbytes(const uint8_t* data, size_t n, size_t most, std::string* out);

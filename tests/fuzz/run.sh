@@ -2,7 +2,7 @@
 # Runs fuzz targets one after the other for SECONDS each, with the
 # dictionary, the seeds and a fresh corpus in the build folder. Fails on the
 # first crash, leak, timeout or memory blow-up, showing its report.
-# usage: run.sh BUILD SECONDS TARGET...   (TARGET: fuzz_obj, fuzz_cr2, fuzz_run)
+# usage: run.sh BUILD SECONDS TARGET...   (TARGET: fuzz_obj, fuzz_cr2, fuzz_mtl, fuzz_run)
 set -u
 build=$(cd "$1" && pwd)
 seconds=$2

@@ -7,6 +7,10 @@ options) or for its header ("bmp", the side). A map that is not listed must
 not exist. Files are named relative to the case's work folder, where the
 program runs.
 
+Cases may feed the mesh through a pipe (stdin), run through bash (shell),
+hold the run's memory (vlimit), or be Linux's alone (linux: /dev files,
+bash, address limits); under Wine only the others run.
+
 Not run here, as it needs a seam inside the reader: a file that vanishes
 between the pre-count and the reading pass (mesh_tests,
 ObjRead.FileVanishingBetweenThePassesIsReported).
@@ -40,11 +44,18 @@ def same(*args):
     return ("same", list(args))
 
 
-def case(name, files, args, status, err=(), out=(), maps=None, windows=None):
-    """windows: what Windows gives instead, where it differs by design
-    (status, err, out, maps); its maps are then not compared with Linux's."""
+def case(name, files, args, status, err=(), out=(), maps=None, stdin=None, shell=False, vlimit=None,
+         biggest=None, linux=False, windows=None):
+    """stdin: a fixture fed through a pipe; shell: args is a bash command
+    that runs "$UVPAINT"; vlimit: the address space of the run, kB (on Linux
+    only; Wine needs its own), or under AddressSanitizer its largest block,
+    biggest MB, when the case needs one; linux: a case of Linux files (/dev,
+    bash, address limits) not run under Wine; windows: what Windows gives
+    instead, where it differs by design (status, err, out, maps); its maps
+    are then not compared with Linux's."""
     return dict(name=name, files=list(files), args=args, status=status, err=list(err),
-                out=list(out), maps=maps or {}, windows=windows)
+                out=list(out), maps=maps or {}, stdin=stdin, shell=shell, vlimit=vlimit,
+                biggest=biggest, linux=linux or shell, windows=windows)
 
 
 DEVICE = "uvpaint: %s: Windows keeps this name for a device: no file can have it"
@@ -61,6 +72,26 @@ def device(name, out, *more):
 def separate(names):
     """Per-material maps of a mesh whose names are these, all paired."""
     return ["map_%s.bmp" % n for n in names]
+
+
+MTLONLY = "these materials are in the .MTL file but not in the .OBJ file: %s"
+OBJNOTMTL = "these materials are in the .OBJ file but not in the .MTL file: %s"
+CUTSHORT = "uvpaint: %s: this file is damaged: its compressed data ends too soon"
+CORRUPT = "uvpaint: %s: this file is damaged: its compressed data is corrupt"
+
+
+def libcolored(obj, mtl, *more):
+    return ["--obj", obj, "--mtl", mtl, "--out", "map.bmp", "--size", "64"] + list(more)
+
+
+def ownlib(obj, kind="colored", *more):
+    """Neither --cr2 nor --mtl: the libraries the mesh names."""
+    return ["--obj", obj, "--kind", kind, "--out", "map.bmp", "--size", "64"] + list(more)
+
+
+def transparent(*more):
+    """The map of the clean figure's transparencies."""
+    return {"map.bmp": same(*colored("clean.obj", "clean.cr2", "ref.bmp", "--kind", "transparency", *more))}
 
 
 CLEANMAP = {"map.bmp": same(*colored("clean.obj", out="ref.bmp"))}
@@ -100,7 +131,6 @@ CASES = [
          colored("longface.obj"), 0, [CREATED], maps=CLEANMAP),
     failed("obj_binary", "binary.obj", badline(383, "binary.obj")),
     failed("obj_bmp_given_as_mesh", "bmpasobj.obj", [BAD % "bmpasobj.obj"]),
-    failed("obj_gzip", "gzip.obj", [BAD % "gzip.obj"]),
     failed("obj_directory", "dir.obj", [CANTOPEN % ("dir.obj", FOLDER)]),
     failed("obj_missing", "missing.obj", [CANTOPEN % ("missing.obj", NOFILE)], files=["clean.cr2"]),
     # -- faces and corners -------------------------------------------------
@@ -194,12 +224,94 @@ CASES = [
          0, [CREATED], maps=CLEANMAP),
     case("cr2_binary", ["clean.obj", "binary.cr2"], ["--obj", "clean.obj", "--cr2", "binary.cr2"],
          1, out=[OBJONLY % "skin, lips"]),
-    case("cr2_gzip", ["clean.obj", "gzip.cr2"], colored("clean.obj", "gzip.cr2"), 2,
-         ["gzip.cr2: this .CR2 file is compressed: uncompress it first"]),
     case("cr2_directory", ["clean.obj", "dir.cr2"], colored("clean.obj", "dir.cr2"), 2,
          [CANTOPEN % ("dir.cr2", FOLDER)]),
     case("cr2_missing", ["clean.obj"], colored("clean.obj", "missing.cr2"), 2,
          [CANTOPEN % ("missing.cr2", NOFILE)]),
+    # Poser's other files hold the same material blocks
+    case("cr2_pose_file", ["clean.obj", "clean.pz2", "clean.cr2"], colored("clean.obj", "clean.pz2"), 0,
+         [CREATED], maps=CLEANMAP),
+    # -- material libraries ------------------------------------------------
+    case("mtl_named", ["clean.obj", "clean.mtl", "clean.cr2"], libcolored("clean.obj", "clean.mtl"), 0,
+         [CREATED], maps=CLEANMAP),
+    case("mtl_named_transparency", ["clean.obj", "clean.mtl", "clean.cr2"],
+         libcolored("clean.obj", "clean.mtl", "--kind", "transparency"), 0, [CREATED], maps=transparent()),
+    case("mtl_named_black_transparent", ["clean.obj", "clean.mtl", "clean.cr2"],
+         libcolored("clean.obj", "clean.mtl", "--kind", "transparency", "--black-transparent"), 0, [CREATED],
+         maps=transparent("--black-transparent")),
+    # --mtl says it is a library, whatever its name
+    case("mtl_named_without_mtl_ending", ["clean.obj", "clean.txt", "clean.cr2"],
+         libcolored("clean.obj", "clean.txt"), 0, [CREATED], maps=CLEANMAP),
+    case("mtl_from_the_mesh", ["cleanlib.obj", "clean.mtl", "clean.obj", "clean.cr2"], ownlib("cleanlib.obj"), 0,
+         [CREATED], maps=CLEANMAP),
+    case("mtl_from_the_mesh_transparency", ["cleanlib.obj", "clean.mtl", "clean.obj", "clean.cr2"],
+         ownlib("cleanlib.obj", "transparency"), 0, [CREATED], maps=transparent()),
+    case("mtl_several_libraries", ["twolibs.obj", "lips.mtl", "lib/skin.mtl", "clean.obj", "clean.cr2"],
+         ownlib("twolibs.obj"), 0, [CREATED], maps=CLEANMAP),
+    case("mtl_missing", ["missinglib.obj", "clean.mtl"], ownlib("missinglib.obj"), 2,
+         [CANTOPEN % ("missing.mtl", NOFILE)]),
+    case("mtl_directory", ["dirlib.obj", "dir.mtl"], ownlib("dirlib.obj"), 2, [CANTOPEN % ("dir.mtl", FOLDER)]),
+    case("mtl_none_named_by_the_mesh", ["clean.obj"], ownlib("clean.obj"), 2,
+         ["clean.obj: this mesh names no material library (no mtllib line)"]),
+    case("mtl_empty", ["clean.obj", "empty.mtl"], ["--obj", "clean.obj", "--mtl", "empty.mtl"], 1,
+         out=[OBJNOTMTL % "skin, lips"]),
+    case("mtl_binary", ["clean.obj", "binary.mtl"], ["--obj", "clean.obj", "--mtl", "binary.mtl"], 1,
+         out=[OBJNOTMTL % "skin, lips"]),
+    case("mtl_crlf_without_last_break", ["clean.obj", "crlf.mtl", "clean.cr2"], libcolored("clean.obj", "crlf.mtl"),
+         0, [CREATED], maps=CLEANMAP),
+    case("mtl_bad_kd", ["clean.obj", "badkd.mtl"], libcolored("clean.obj", "badkd.mtl"), 2,
+         ["badkd.mtl: line 16 is bad"]),
+    case("mtl_10m_character_lines_and_a_10000_character_name", ["clean.obj", "longlines.mtl", "clean.cr2"],
+         libcolored("clean.obj", "longlines.mtl"), 0, [MTLONLY % NAME10K, CREATED], maps=CLEANMAP),
+    case("mtl_10000_materials", ["clean.obj", "materials10000.mtl", "clean.cr2"],
+         libcolored("clean.obj", "materials10000.mtl"), 0,
+         [MTLONLY % ", ".join("m%d" % i for i in range(1, 10001)), CREATED], maps=CLEANMAP),
+    # -- compressed files, read as they are --------------------------------
+    case("gz_named_obj", ["gzip.obj", "clean.obj", "clean.cr2"], colored("gzip.obj"), 0, [CREATED],
+         maps=CLEANMAP),
+    case("gz_obz", ["clean.obz", "clean.obj", "clean.cr2"], colored("clean.obz"), 0, [CREATED], maps=CLEANMAP),
+    case("gz_members_and_zero_padding", ["members.obz", "clean.obj", "clean.cr2"], colored("members.obz"), 0,
+         [CREATED], maps=CLEANMAP),
+    case("gz_crz", ["clean.obj", "clean.crz", "clean.cr2"], colored("clean.obj", "clean.crz"), 0, [CREATED],
+         maps=CLEANMAP),
+    case("gz_named_cr2", ["clean.obj", "gzip.cr2", "clean.cr2"], colored("clean.obj", "gzip.cr2"), 0, [CREATED],
+         maps=CLEANMAP),
+    case("gz_material_collection", ["clean.obj", "clean.mcz", "clean.cr2"], colored("clean.obj", "clean.mcz"), 0,
+         [CREATED], maps=CLEANMAP),
+    case("gz_mtl", ["clean.obj", "clean.mtl.gz", "clean.cr2"], libcolored("clean.obj", "clean.mtl.gz"), 0,
+         [CREATED], maps=CLEANMAP),
+    case("gz_mesh_and_its_library", ["cleanlib.obz", "clean.mtl.gz", "clean.obj", "clean.cr2"],
+         ownlib("cleanlib.obz"), 0, [CREATED], maps=CLEANMAP),
+    case("gz_mesh_cut_short", ["cut.obz", "clean.cr2"], colored("cut.obz"), 2, [CUTSHORT % "cut.obz"]),
+    case("gz_mesh_corrupt", ["corrupt.obz", "clean.cr2"], colored("corrupt.obz"), 2, [CORRUPT % "corrupt.obz"]),
+    case("gz_mesh_trailing_garbage", ["garbage.obz", "clean.cr2"], colored("garbage.obz"), 2,
+         [CORRUPT % "garbage.obz"]),
+    case("gz_figure_cut_short", ["clean.obj", "cut.crz"], colored("clean.obj", "cut.crz"), 2,
+         [CUTSHORT % "cut.crz"]),
+    case("gz_library_cut_short", ["clean.obj", "cut.mtl.gz"], libcolored("clean.obj", "cut.mtl.gz"), 2,
+         [CUTSHORT % "cut.mtl.gz"]),
+    # 10 MB that inflate to 10 GiB, in bounded memory: a line of spaces is
+    # refused at 1 GiB; empty lines are passed over
+    case("gz_bomb_of_spaces", ["bombspaces.obz", "clean.cr2"], colored("bombspaces.obz"), 2,
+         ["bombspaces.obz: line 11 is longer than 1 GiB", BAD % "bombspaces.obz"], vlimit=150000),
+    case("gz_bomb_of_empty_lines", ["bomblines.obz", "clean.obj", "clean.cr2"], colored("bomblines.obz"), 0,
+         [CREATED], maps=CLEANMAP, vlimit=150000),
+    # -- meshes that are no plain files ------------------------------------
+    case("pipe_dash", ["clean.obj", "clean.cr2"], ["-", "--cr2", "clean.cr2", "--out", "map.bmp", "--size", "64"],
+         0, [CREATED], maps=CLEANMAP, stdin="clean.obj"),
+    case("pipe_dash_compressed", ["clean.obz", "clean.obj", "clean.cr2"], colored("-"), 0, [CREATED],
+         maps=CLEANMAP, stdin="clean.obz"),
+    case("pipe_dev_stdin", ["clean.obj", "clean.cr2"], colored("/dev/stdin"), 0, [CREATED], maps=CLEANMAP,
+         stdin="clean.obj", linux=True),
+    case("pipe_process_substitution", ["clean.obj", "clean.cr2"],
+         'exec "$UVPAINT" --obj <(cat clean.obj) --cr2 clean.cr2 --out map.bmp --size 64', 0, [CREATED],
+         maps=CLEANMAP, shell=True),
+    case("pipe_dev_zero", ["clean.cr2"], colored("/dev/zero"), 2,
+         ["/dev/zero: line 1 is longer than 1 GiB", BAD % "/dev/zero"], vlimit=150000, linux=True),
+    # -- memory ------------------------------------------------------------
+    # a good mesh of a million triangles, with too little memory for it
+    case("obj_1m_triangles_out_of_memory", ["sphere1m.obj", "clean.cr2"], colored("sphere1m.obj"), 2,
+         ["out of memory"], vlimit=60000, biggest=16, linux=True),
 ]
 
 # -- maps in other formats and tiles, and the UV check's report -----------
@@ -267,3 +379,4 @@ CASES += [
 ]
 
 BYNAME = {c["name"]: c for c in CASES}
+WINE = [c for c in CASES if not c["linux"]]

@@ -7,6 +7,7 @@ returns the file's bytes; FIXTURES maps a file name to its maker.
 import gzip
 import os
 import sys
+import zlib
 
 # A square of two triangles with an asymmetric layout, so a flipped or
 # shifted map shows. Materials skin and lips.
@@ -19,6 +20,15 @@ CLEAN = "# a square\n" + HEAD + FACES
 CLEANCR2 = ("{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{\n"
             "\tmaterial skin\n\t\t{\n\t\tKdColor 1 0.5 0.2 1\n\t\ttMax 0.3\n\t\t}\n"
             "\tmaterial lips\n\t\t{\n\t\tKdColor 0 0 1 1\n\t\ttMax 0\n\t\t}\n\t}\n}\n")
+
+
+# The same colours and transparencies as a library, as Blender writes one.
+CLEANMTL = ("# Blender 3.4.1 MTL File: 'clean.blend'\n# www.blender.org\n\n"
+            "newmtl lips\nNs 250.000000\nKa 1.000000 1.000000 1.000000\nKd 0.000000 0.000000 1.000000\n"
+            "Ks 0.500000 0.500000 0.500000\nNi 1.450000\nd 1.000000\nillum 2\n\n"
+            "newmtl skin\nNs 250.000000\nKa 1.000000 1.000000 1.000000\nKd 1.000000 0.500000 0.200000\n"
+            "Ks 0.500000 0.500000 0.500000\nNi 1.450000\nd 0.700000\nTr 0.900000\nillum 2\n"
+            "map_Kd textures/skin.png\n")
 
 
 def b(s):
@@ -42,6 +52,40 @@ def named(names):
     cr2 = ("{\nfigure\n\t{\n" + "".join("\tmaterial %s\n\t\t{\n\t\tKdColor %g 0.5 0.2 1\n\t\t}\n"
                                           % (n, i / 8) for i, n in enumerate(names)) + "\t}\n}\n")
     return u(obj), u(cr2)
+
+
+def gz(data, level=6):
+    return gzip.compress(data, compresslevel=level, mtime=0)
+
+
+def bomb(gib, byte, head, tail):
+    """head, then gib GiB of one byte, then tail, as gzip members: the
+    byte's member (1 GiB inflated, about 1 MB) repeated, so the file is made
+    in a second."""
+    one = zlib.compressobj(9, zlib.DEFLATED, 31)
+    block = byte * (1 << 20)
+    part = b"".join(one.compress(block) for _ in range(1024)) + one.flush()
+    return gz(b(head)) + part * gib + gz(b(tail))
+
+
+def sphere(tris):
+    """A closed mesh of about tris triangles as exporters write them: a grid
+    of quads with texture coordinates, in a few materials."""
+    n = max(4, int((tris / 2) ** 0.5))
+    out = ["mtllib sphere.mtl\n"]
+    for i in range(n + 1):
+        out.append("".join("v %.6f %.6f %.6f\n" % (j / n, i / n, (i * j % 7) / 70.0) for j in range(n + 1)))
+    for i in range(n + 1):
+        out.append("".join("vt %.6f %.6f\n" % (j / n, i / n) for j in range(n + 1)))
+    for i in range(n):
+        out.append("usemtl band%d\n" % (i * 12 // n))
+        row = []
+        for j in range(n):
+            a = i * (n + 1) + j + 1
+            c = a + n + 1
+            row.append("f %d/%d %d/%d %d/%d %d/%d\n" % (a, a, a + 1, a + 1, c + 1, c + 1, c, c))
+        out.append("".join(row))
+    return b("".join(out))
 
 
 def lcg(seed, n):
@@ -168,7 +212,8 @@ FIXTURES = {
                               + "\nusemtl lips\nf 1/1 3/3 4/4\n"),
     "binary.obj": lambda: lcg(1, 64 * 1024),
     "bmpasobj.obj": lambda: bmpbytes(33, 17),
-    # CLEAN compressed, as bytes: another zlib might compress it differently
+    # CLEAN compressed, as bytes: another zlib might compress it differently;
+    # read as it is, whatever its name
     "gzip.obj": lambda: bytes.fromhex(
         "1f8b080000000000020353564854282e2c4d2c4ae52a53300041206d08a70dc1b401842e5130d0330461"
         "08d3129569815060c1555a9c9a5b92a3509c9d99c795a660a86fa860a46fa460ac6f0c93c9c92c2886ca"
@@ -245,11 +290,52 @@ FIXTURES = {
     "worldnames.cr2": lambda: named(WORLDNAMES)[1],
     "foldednames.obj": lambda: named(FOLDEDNAMES)[0],
     "foldednames.cr2": lambda: named(FOLDEDNAMES)[1],
+    # -- material libraries ------------------------------------------------
+    "clean.mtl": lambda: b(CLEANMTL),
+    "cleanlib.obj": lambda: b("mtllib clean.mtl\n" + CLEAN),
+    # several libraries on one line and on several lines, one in a folder
+    "twolibs.obj": lambda: b("mtllib lips.mtl\t\n# the rest\nmtllib lib/skin.mtl lips.mtl\n" + CLEAN),
+    "lips.mtl": lambda: b(CLEANMTL[:CLEANMTL.index("newmtl skin")]),
+    "lib/skin.mtl": lambda: b(CLEANMTL[CLEANMTL.index("newmtl skin"):]),
+    "missinglib.obj": lambda: b("mtllib clean.mtl missing.mtl\n" + CLEAN),
+    "dirlib.obj": lambda: b("mtllib dir.mtl\n" + CLEAN),
+    "dir.mtl": DIRECTORY,
+    "empty.mtl": lambda: b"",
+    "binary.mtl": lambda: lcg(3, 64 * 1024),
+    "crlf.mtl": lambda: b(CLEANMTL.replace("\n", "\r\n")[:-2]),
+    "badkd.mtl": lambda: b(CLEANMTL.replace("Kd 1.000000 0.500000 0.200000", "Kd 1.0 0.5")),
+    "longlines.mtl": lambda: b("#" + "x" * LONG + "\n" + CLEANMTL.replace(
+        "illum 2\n\nnewmtl skin", "map_Kd -s 1 1 1 " + "y" * LONG + ".png\nnewmtl " + NAME10K
+        + "\nKd 0 1 0\n\nnewmtl skin")),
+    "materials10000.mtl": lambda: b("".join("newmtl m%d\nKd 0.5 0.5 0.5\n" % i for i in range(1, 10001))
+                                    + CLEANMTL),
+    "clean.txt": lambda: b(CLEANMTL),
+    # -- compressed files --------------------------------------------------
+    "clean.obz": lambda: gz(b(CLEAN), 9),
+    "cleanlib.obz": lambda: gz(b("mtllib clean.mtl.gz\n" + CLEAN)),
+    "clean.mtl.gz": lambda: gz(b(CLEANMTL)),
+    "clean.crz": lambda: gz(b(CLEANCR2)),
+    "clean.mcz": lambda: gz(b("{\nversion\n\t{\n\tnumber 6\n\t}\nmtlCollection\n\t{\n"
+                              + CLEANCR2[CLEANCR2.index("\tmaterial skin"):])),
+    "clean.pz2": lambda: b("{\nversion\n\t{\n\tnumber 4.01\n\t}\nactor BODY:1\n\t{\n"
+                           + CLEANCR2[CLEANCR2.index("\tmaterial skin"):]),
+    "members.obz": lambda: gz(b(HEAD)) + gz(b"") + gz(b(FACES), 1) + bytes(64),
+    "cut.obz": lambda: gz(b(CLEAN))[:-9],
+    "corrupt.obz": lambda: (lambda d: d[:40] + bytes([d[40] ^ 0x55]) + d[41:])(gz(b(CLEAN * 20))),
+    "garbage.obz": lambda: gz(b(CLEAN)) + b"trailing garbage\n",
+    "cut.crz": lambda: gz(b(CLEANCR2))[:60],
+    "cut.mtl.gz": lambda: gz(b(CLEANMTL))[:-1],
+    # 10 GiB of spaces on one line, and of empty lines, in about 10 MB
+    "bombspaces.obz": lambda: bomb(10, b" ", HEAD + "usemtl skin\nf 1/1 2/2 3/3\n", "\n" + FACES),
+    "bomblines.obz": lambda: bomb(10, b"\n", HEAD, FACES),
+    # -- big meshes --------------------------------------------------------
+    "sphere1m.obj": lambda: sphere(1_000_000),
 }
 
 
 def write(directory, name):
     path = os.path.join(directory, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     if FIXTURES[name] is DIRECTORY:
         os.mkdir(path)
         return path

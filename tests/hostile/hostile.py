@@ -2,7 +2,7 @@
 """Runs the hostile cases of cases.py against the batch command: the Linux
 uvpaint, or uvpaint.exe under Wine.
 
-    hostile.py list
+    hostile.py list [--wine]
     hostile.py run CASE... --program PROG --work DIR [--wine WINE --prefix DIR [--linux PROG]]
 
 Each case runs in its own folder under DIR, made afresh with its fixtures.
@@ -12,6 +12,7 @@ reasons) when one did not.
 import argparse
 import os
 import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -35,6 +36,10 @@ class Program:
         self.path = os.path.abspath(args.program)
         self.wine = args.wine
         self.linux = os.path.abspath(args.linux) if args.linux else None
+        # AddressSanitizer's shadow takes the whole address space: such a
+        # program is held by its allocator's largest block instead.
+        with open(self.path, "rb") as f:
+            self.asan = not args.wine and b"__asan_init" in f.read()
         self.env = dict(os.environ)
         if args.wine:
             # Batch runs open no window: no display is needed.
@@ -49,21 +54,40 @@ class Program:
             subprocess.run(["wineserver", "-p", "20"], env=self.env, timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def run(self, argv, cwd, linux=False):
-        cmd = [self.linux] if linux else ([self.wine, self.path] if self.wine else [self.path])
-        cmd += argv
+    def run(self, argv, cwd, linux=False, stdin=None, shell=False, vlimit=None, biggest=None):
+        """argv: the options, or with shell a bash command that runs
+        "$UVPAINT"; stdin: bytes fed through a pipe; vlimit: kB of address
+        space (Linux only); biggest: MB of the largest block, in its place
+        under AddressSanitizer."""
+        program = [self.linux] if linux else ([self.wine, self.path] if self.wine else [self.path])
+        env = dict(self.env)
+        if shell:
+            cmd = ["bash", "-c", argv]
+            env["UVPAINT"] = program[0]
+        else:
+            cmd = program + argv
+        limit = None
+        if vlimit and not self.wine and self.asan:
+            if biggest:
+                env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":max_allocation_size_mb=%d" % biggest
+        elif vlimit and not self.wine:
+            limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (vlimit * 1024, vlimit * 1024))
         start = time.time()
         # Files, not pipes: a Wine service started by the run inherits its
         # handles and would hold a pipe open after the program has ended.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             try:
-                r = subprocess.run(cmd, cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
-                                   stdout=out, stderr=err, timeout=SECONDS)
+                r = subprocess.run(cmd, cwd=cwd, env=env, stdout=out, stderr=err, timeout=SECONDS,
+                                   input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL,
+                                   preexec_fn=limit)
             except subprocess.TimeoutExpired:
-                raise Failure("no end after %d s: %s" % (SECONDS, " ".join(argv)))
+                raise Failure("no end after %d s: %s" % (SECONDS, argv if shell else " ".join(argv)))
             out.seek(0)
             err.seek(0)
-            return r.returncode, lines(out.read()), lines(err.read()), time.time() - start
+            said = lines(err.read())
+            if self.asan:  # the refusals the largest block makes, said by the sanitizer
+                said = [l for l in said if not re.fullmatch(r"==\d+==WARNING: AddressSanitizer failed to allocate .*", l)]
+            return r.returncode, lines(out.read()), said, time.time() - start
 
 
 def lines(data):
@@ -130,7 +154,12 @@ def runcase(prog, c, work):
     os.makedirs(work)
     for name in c["files"]:
         fixtures.write(work, name)
-    status, out, err, seconds = prog.run(c["args"], work)
+    stdin = None
+    if c["stdin"]:
+        with open(os.path.join(work, c["stdin"]), "rb") as f:
+            stdin = f.read()
+    status, out, err, seconds = prog.run(c["args"], work, stdin=stdin, shell=c["shell"], vlimit=c["vlimit"],
+                                         biggest=c["biggest"])
     # The status first: a crash or a sanitizer report explains odd lines.
     if status != c["status"]:
         raise Failure("exit status %d, expected %d; standard error:\n  %s"
@@ -138,6 +167,11 @@ def runcase(prog, c, work):
     matchlines("standard error", err, c["err"])
     if c["out"] != ["*"]:  # a report: the cases look at its status
         matchlines("standard output", out, c["out"])
+    # Temporary files are hidden (".", or "~" on Windows) or end ".tmp".
+    left = [os.path.relpath(os.path.join(d, f), work) for d, _, fs in os.walk(work) for f in fs
+            if (f[0] in ".~" or ".tmp" in f.lower()) and os.path.relpath(os.path.join(d, f), work) not in c["files"]]
+    if left:
+        raise Failure("left behind: %s" % left)
     made = maps(work)
     if made != sorted(c["maps"]):
         raise Failure("maps made: %s, expected %s" % ([short(m) for m in made],
@@ -163,7 +197,7 @@ def runcase(prog, c, work):
             with open(os.path.join(work, name), "rb") as f:
                 made[name] = f.read()
             os.remove(os.path.join(work, name))
-        s, _, e, _ = prog.run(c["args"], work, linux=True)
+        s, _, e, _ = prog.run(c["args"], work, linux=True, stdin=stdin, shell=c["shell"])
         for name, data in sorted(made.items()):
             path = os.path.join(work, name)
             if s != c["status"] or not os.path.exists(path):
@@ -180,12 +214,13 @@ def main():
     p.add_argument("case", nargs="*")
     p.add_argument("--program")
     p.add_argument("--work")
-    p.add_argument("--wine", metavar="WINE", help="run the program with this Wine command")
+    p.add_argument("--wine", metavar="WINE", nargs="?", const="",
+                   help="run the program with this Wine command; list: the cases Wine runs")
     p.add_argument("--prefix")
     p.add_argument("--linux", help="with --wine: the Linux program, whose maps must be the same")
     args = p.parse_args()
     if args.command == "list":
-        print(";".join(c["name"] for c in cases.CASES))
+        print(";".join(c["name"] for c in (cases.WINE if args.wine is not None else cases.CASES)))
         return 0
     if not args.program or not args.work or (args.wine and not args.prefix):
         p.error("run needs --program, --work, and --prefix with --wine")

@@ -7,13 +7,14 @@
 #include "job/cr2.h"
 #include "port/scripted.h"
 #include "tests/support/support.h"
+#include "tests/support/gzip.h"
 
 namespace {
 
 struct cr2read {
     tempdir dir;
     script s;
-    MaterialList L = {nullptr, nullptr, 0};
+    MaterialList L = nomaterials();
     int outcome = 0;
     cr2read(const std::string& text, cr2key key = KEY_KDCOLOR, int tb = 0)
     {
@@ -22,8 +23,8 @@ struct cr2read {
         usescript(nullptr);
     }
     ~cr2read() { freematerials(&L); }
-    std::string name(int k) const { return L.mat + k * MATSLOT; }
-    unsigned rgb(int k) const { return L.matc[k].red << 16 | L.matc[k].green << 8 | L.matc[k].blue; }
+    std::string name(int k) const { return materialname(&L, k); }
+    unsigned rgb(int k) const { return L.m[k].col.red << 16 | L.m[k].col.green << 8 | L.m[k].col.blue; }
 };
 
 TEST(CR2, WorkedColourAndTransparencyValues)
@@ -102,7 +103,7 @@ TEST(CR2, AtMost256Materials)
 
     cr2read over(materials(257));
     EXPECT_EQ(over.outcome, CR2_TOOMANY);
-    EXPECT_NE(over.L.mat, nullptr);  // the run's clean-up releases them
+    EXPECT_NE(over.L.m, nullptr);  // the run's clean-up releases them
     EXPECT_EQ(over.s.shown.back(),
               "box: this .CR2 file contains more than 256 materials | " + over.dir.at("f.cr2") + " | !");
 }
@@ -112,30 +113,41 @@ TEST(CR2, FilesThatCannotBeReadStopWithNothingHeld)
     tempdir dir;
     script s;
     usescript(&s);
-    MaterialList L = {nullptr, nullptr, 0};
+    MaterialList L = nomaterials();
     std::string missing = dir.at("none.cr2");
     EXPECT_EQ(readCR2(nullptr, &L, missing.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
-    EXPECT_EQ(L.mat, nullptr);
+    EXPECT_EQ(L.m, nullptr);
     // A folder is no file, wherever the system lets it open.
     EXPECT_EQ(readCR2(nullptr, &L, dir.path.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
-    EXPECT_EQ(L.mat, nullptr);
-    EXPECT_EQ(L.matc, nullptr);
-    // A compressed figure would read as one without materials.
-    std::string gz = dir.put("f.crz", std::string("\x1f\x8b\x08\0\0\0\0\0\0\3material skin\n", 24));
-    EXPECT_EQ(readCR2(nullptr, &L, gz.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
-    EXPECT_EQ(L.mat, nullptr);
-    EXPECT_EQ(L.matc, nullptr);
+    EXPECT_EQ(L.m, nullptr);
+    // Compressed data cut short: none of what it held is kept.
+    std::string cut = dir.put("f.crz", gzipped("material skin\nKdColor 1 0 0\n").substr(0, 30));
+    EXPECT_EQ(readCR2(nullptr, &L, cut.c_str(), KEY_KDCOLOR, 0), CR2_STOPPED);
+    EXPECT_EQ(L.m, nullptr);
+    EXPECT_EQ(L.nm, 0);
     usescript(nullptr);
     EXPECT_EQ(s.shown, (std::vector<std::string>{
                            "box: " + missing + " | I can't open this file | !",
                            "box: " + dir.path + " | I can't open this file | !",
                            "title: reading .CR2 file",
-                           "box: this .CR2 file is compressed: uncompress it first | " + gz + " | !",
+                           "box: " + cut + " | this file is damaged: its compressed data ends too soon | !",
                        }));
     // Two bytes of another kind start an ordinary figure.
     cr2read plain("\x1f material\nmaterial skin\n");
     EXPECT_EQ(plain.outcome, CR2_READ);
     EXPECT_EQ(plain.L.nm, 1);
+}
+
+// Lines of any length cost no memory unless they name a material or give
+// its colour; a name is cut where the short line would cut it.
+TEST(CR2, OverlongLinesKeepWhatMatters)
+{
+    const std::string name = std::string(62, 'n') + " x" + std::string(3000000, 'y');
+    cr2read c("material " + name + "\n# " + std::string(3000000, 'c') + "\nKdColor 0.5 0.5 0." +
+              std::string(100000, '0') + "1\n");
+    ASSERT_EQ(c.L.nm, 1);
+    EXPECT_EQ(c.name(0), std::string(62, 'n') + " ");
+    EXPECT_EQ(c.rgb(0), 0x808000u);  // 0.000...1 is 0
 }
 
 }  // namespace

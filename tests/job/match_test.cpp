@@ -5,28 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "job/cr2.h"
 #include "job/match.h"
 #include "port/scripted.h"
 
 namespace {
 
-// A .CR2 list and a mesh whose only content is its materials.
+// A figure's list and a mesh whose only content is its materials.
 struct pairing {
-    std::vector<char> names = std::vector<char>(MAXMATERIALS * MATSLOT);
-    std::vector<pal3> colours = std::vector<pal3>(MAXMATERIALS);
-    MaterialList L = {names.data(), colours.data(), 0};
+    MaterialList L = nomaterials();
     std::vector<Mat> mats;
     std::vector<std::string> objnames;
     mesh m;
     script s;
     int listed = 0;
-    pairing(std::vector<std::string> cr2, std::vector<std::string> obj) : objnames(obj)
+    pairing(std::vector<std::string> cr2, std::vector<std::string> obj, const char* side = ".CR2 file") : objnames(obj)
     {
-        for (size_t k = 0; k < cr2.size(); k++) {
-            std::strncpy(&names[k * MATSLOT], cr2[k].c_str(), MATNAME);
-            colours[k] = pal3((unsigned char)(k + 1), 0, 0);
-        }
-        L.nm = (int)cr2.size();
+        for (size_t k = 0; k < cr2.size(); k++)
+            EXPECT_EQ(addmaterial(&L, cr2[k].data(), cr2[k].size(), pal3((unsigned char)(k + 1), 0, 0)), (int)k);
         for (auto& name : objnames) {
             Mat mt = {};
             mt.name = name.c_str();
@@ -37,9 +33,10 @@ struct pairing {
         m.mat = mats.data();
         m.nmat = (int)mats.size();
         usescript(&s);
-        listed = matchmaterials(nullptr, &m, &L);
+        listed = matchmaterials(nullptr, &m, &L, side);
         usescript(nullptr);
     }
+    ~pairing() { freematerials(&L); }
 };
 
 const std::string CR2SIDE = " | these materials are in the .CR2 file but not in the .OBJ file | !";
@@ -84,13 +81,33 @@ TEST(Match, AnEmptyCR2ListReportsOnlyTheMesh)
 TEST(Match, LongNamesPairByTheirWholeName)
 {
     const std::string a40(40, 'a'), b64 = std::string(63, 'b') + "c";
-    pairing p({a40 + "z", a40, b64}, {a40, b64});
+    pairing p({a40 + "z", a40, b64.substr(0, 63)}, {a40, b64});  // a figure's names stop at 63
     EXPECT_EQ(p.mats[0].cf, 1);
     EXPECT_EQ(p.mats[0].col.red, 2);
     EXPECT_EQ(p.mats[1].cf, 0);
     EXPECT_EQ(p.s.shown, (std::vector<std::string>{"title: matching material names",
                                                    "box: " + a40 + "z, " + b64.substr(0, 63) + CR2SIDE,
                                                    "box: " + b64 + OBJSIDE}));
+}
+
+// A library has no limit of materials: the names are looked up, not
+// walked, and the first of a name still wins.
+TEST(Match, ThousandsOfLibraryNamesPairAndTheFirstOfANameWins)
+{
+    std::vector<std::string> lib, obj;
+    for (int k = 0; k < 20000; k++) lib.push_back("m" + std::to_string(k % 15000));
+    for (int k = 14999; k >= 0; k -= 3) obj.push_back("m" + std::to_string(k));
+    obj.push_back("m15000");
+    pairing p(lib, obj, ".MTL file");
+    ASSERT_EQ(p.s.shown.size(), 3u);
+    EXPECT_EQ(p.s.shown[2], "box: m15000 | these materials are in the .OBJ file but not in the .MTL file | !");
+    EXPECT_EQ(p.s.shown[1].rfind("box: m0, m1, m3, m4, ", 0), 0u);
+    EXPECT_EQ(p.listed, 20000 - 5000 + 1);
+    for (size_t i = 0; i + 1 < obj.size(); i++) {
+        const int k = std::stoi(obj[i].substr(1));  // the first of its name
+        ASSERT_EQ(p.mats[i].cf, 1) << i;
+        ASSERT_EQ(p.mats[i].col.red, (unsigned char)(k + 1)) << i;
+    }
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
-// The .OBJ reader: lines, faces, names, bad lines, and the parallel reading.
+// The .OBJ reader: lines, faces, names, bad lines, the parallel reading and
+// the reading of files as they come.
 #include "mesh/mesh.h"
 #include "mesh/objread_text.h"
 #include "tests/support/support.h"
 #include "port/tuning.h"
 #include "tests/mesh/failures.h"
+#include "tests/support/gzip.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +20,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -544,8 +549,9 @@ std::string randomobj(unsigned seed, bool bad)
             s += std::string(pick(2) ? "usemtl " : "usemtl\t") + names[pick(6)];
         } else {
             const char* others[] = {"# a comment", "", "   ", "f", "usemtl", "vn 0 0 1", "s 1",
-                                    "o thing", "\tg", "vx 1 2 3"};
-            s += others[pick(10)];
+                                    "o thing", "\tg", "vx 1 2 3", "mtllib a.mtl", "MtlLib\tb.mtl  c d.mtl ",
+                                    "mtllib", "mtl x.mtl"};
+            s += others[pick(14)];
         }
         s += eol;
     }
@@ -591,6 +597,12 @@ void expectsamemesh(const mesh& a, const mesh& b)
     for (int i = 0; i < a.nq; i++) {
         ASSERT_EQ(at(a.pts[i].p, a.point, sizeof(xyz)), at(b.pts[i].p, b.point, sizeof(xyz))) << i;
         ASSERT_EQ(at(a.pts[i].t, a.t, sizeof(xy)), at(b.pts[i].t, b.t, sizeof(xy))) << i;
+    }
+    ASSERT_EQ(a.nlib, b.nlib);
+    ASSERT_EQ(a.nlibtext, b.nlibtext);
+    EXPECT_EQ(a.nlibtext_, b.nlibtext_);
+    if (a.nlibtext) {
+        EXPECT_EQ(std::memcmp(a.lib, b.lib, (size_t)a.nlibtext), 0);
     }
     for (int i = 0; i < a.ng; i++) EXPECT_STREQ(a.group[i].name, b.group[i].name);
     for (int i = 0; i < a.nmat; i++) {
@@ -687,4 +699,141 @@ TEST_F(ObjRead, ParallelReadingLeavesTheGroupLimitToTheOnePassReader)
     expectbadline(5 + 2 * MAXINDEX + 1);
     EXPECT_EQ(m.ng, MAXINDEX);
     EXPECT_EQ(m.nf, MAXINDEX);
+}
+
+// Files read as they come (compressed, or through a pipe) against the
+// one-pass reading: the same meshes, field by field, and the same warnings.
+namespace {
+
+// Brings text to the pipe at path from a thread of its own, as a program
+// writing into a pipe would; what the reader leaves unread is dropped.
+struct piped {
+    std::thread t;
+    piped(const std::string& path, const std::string& text)
+        : t([path, text] {
+              FILE* f = std::fopen(path.c_str(), "wb");  // waits for the reader
+              if (!f) return;
+              std::fwrite(text.data(), 1, text.size(), f);
+              std::fclose(f);
+          })
+    {
+    }
+    ~piped() { t.join(); }
+};
+
+struct streamsettings {
+    streamsettings() { std::signal(SIGPIPE, SIG_IGN); }  // a reader that stops early
+    ~streamsettings()
+    {
+        knobs.objread_parallel = true;
+        knobs.objread_linelimit = 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(ObjRead, StreamReadingEqualsOnePassReading)
+{
+    streamsettings keep;
+    mesh one;
+    one.initialize(0);
+    for (unsigned seed = 1; seed <= 120; seed++) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const bool bad = seed % 4 == 0;
+        const std::string text = randomobj(seed, bad);
+        path = write(text);
+        knobs.objread_parallel = false;
+        failure why;
+        nofailure(&why);
+        const int want = readsequential(&one, path.c_str(), &why);
+        knobs.objread_parallel = true;
+        ASSERT_EQ(want, bad ? 0 : 1);
+        // Compressed, in one member or two cut anywhere, under any name.
+        const size_t cut = seed % 3 ? text.size() : seed * 7919 % (text.size() + 1);
+        const std::string gz = files.put("mesh.obz", gzipped(text.substr(0, cut)) + gzipped(text.substr(cut), 1));
+        shown.boxes.clear();
+        ASSERT_EQ(shown.read(m, gz), want);
+        ASSERT_EQ(shown.boxes.size(), bad ? 1u : 0u);
+        if (bad) {
+            EXPECT_EQ(shown.boxes[0].text, why.text);
+            EXPECT_EQ(shown.boxes[0].title, gz);
+        }
+        expectsamemesh(one, m);
+        if (HasFatalFailure() || seed % 8) continue;
+        // Through a pipe.
+        const std::string fifo = files.at("pipe" + std::to_string(seed));
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        shown.boxes.clear();
+        {
+            piped writer(fifo, text);
+            ASSERT_EQ(shown.read(m, fifo), want);
+        }
+        expectsamemesh(one, m);
+        if (HasFatalFailure()) break;
+    }
+    one.delarrays();
+}
+
+// A line longer than a block is squeezed as it comes (separators, lines
+// of no interest) and read as the one-pass reader reads it; one longer
+// than the limit is refused by its number, before it takes the memory.
+TEST_F(ObjRead, OverlongLinesOfAStreamAreSqueezedOrRefused)
+{
+    streamsettings keep;
+    knobs.objread_linelimit = 6 << 20;
+    const size_t M = 1 << 20;
+    const std::string text = std::string(FIVE) + FOURT + std::string(3 * M, ' ') + "\n#" +
+                             std::string(3 * M, 'c') + "\nvvvvvvvv" + std::string(3 * M, 'x') + "\nv" +
+                             std::string(2 * M, '\t') + "7 " + std::string(2 * M, '\0') + "8 9\nusemtl" +
+                             std::string(3 * M, ' ') + "skin\nf 1/1 2/2 6/3\r\n" + "mtllib " +
+                             std::string(3 * M, 'l') + "\n";
+    path = write(text);
+    mesh one;
+    one.initialize(0);
+    knobs.objread_parallel = false;
+    ASSERT_EQ(readsequential(&one, path.c_str(), nullptr), 1);
+    knobs.objread_parallel = true;
+    ASSERT_EQ(shown.read(m, files.put("long.obz", gzipped(text, 1))), 1);
+    expectsamemesh(one, m);
+    ASSERT_EQ(m.np, 6);
+    EXPECT_EQ(m.point[5].x, 7.0f);
+    EXPECT_EQ(m.point[5].z, 9.0f);
+    EXPECT_STREQ(m.mat[0].name, "skin");
+    EXPECT_EQ(vertex(0, 2), 6);
+    EXPECT_EQ(std::string(m.lib), std::string(3 * M, 'l'));
+    one.delarrays();
+
+    // Over the limit: refused at its number, whatever the line holds.
+    for (const std::string& line : {std::string(7 * M, '\0'), "# " + std::string(7 * M, 'c'),
+                                    "f 1" + std::string(7 * M, ' ') + "2 3\n"}) {
+        shown.boxes.clear();
+        path = files.put("over.obz", gzipped(std::string(FIVE) + "g a\n\n" + line, 1));
+        ASSERT_EQ(shown.read(m, path), 0);
+        ASSERT_EQ(shown.boxes.size(), 1u);
+        EXPECT_EQ(shown.boxes[0].text, "line 7 is longer than 6 MiB");
+        EXPECT_EQ(shown.boxes[0].title, path);
+    }
+}
+
+TEST_F(ObjRead, LibraryNamesAreKeptInOrderByEveryReader)
+{
+    readersettings keep;
+    const std::string text = std::string(FIVE) + "mtllib a.mtl  b c.mtl\nMTLLIB\td.mtl\r\nmtllib\n# mtllib no\n"
+                                                 "f 1 2 3\nmtllib a.mtl\n";
+    path = write(text);
+    const std::string gz = files.put("m.obz", gzipped(text));
+    for (int reader = 0; reader < 3; reader++) {
+        knobs.objread_parallel = reader == 1;
+        knobs.objread_chunkbytes = 16;
+        ASSERT_EQ(shown.read(m, reader == 2 ? gz : path), 1) << reader;
+        ASSERT_EQ(m.nlib, 5) << reader;
+        std::vector<std::string> names;
+        for (const char* s = m.nextlib(nullptr); s; s = m.nextlib(s)) names.push_back(s);
+        EXPECT_EQ(names, (std::vector<std::string>{"a.mtl", "b", "c.mtl", "d.mtl", "a.mtl"})) << reader;
+        EXPECT_EQ(m.nlibtext_, m.nlibtext);
+    }
+    ASSERT_EQ(read(FIVE), 1);
+    EXPECT_EQ(m.nlib, 0);
+    EXPECT_EQ(m.nextlib(nullptr), nullptr);
+    EXPECT_EQ(m.lib, nullptr);
 }

@@ -77,7 +77,7 @@ TEST(BatchOptions, RefusesWhatCannotMakeASensibleRunWithReasonAndUsage)
         {{"--obj", "m.obj", "--out", ".bmp"}, "--out .bmp: the map's name must end in .bmp, .png or .svg"},
         {{"--obj", "m.obj", "--out", "m.bmpx"}, "--out m.bmpx: the map's name must end in .bmp, .png or .svg"},
         {{"--obj", "m.obj", "--cr2", "f.cr2", "--out", "m.svg"}, "--out m.svg: an .svg map holds outlines: it needs --kind mesh"},
-        {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2"},
+        {{"--obj", "m.obj"}, "checking material names (no --out) needs --cr2 or --mtl"},
         {{"--obj", "m.obj", "--out", "m.bmp", "--kind", "Mesh"}, "unknown kind Mesh (colored, mesh, transparency or check)"},
         {{"--obj", "m.obj", "--cr2", "f.cr2", "--mtl", "f.mtl"}, "--cr2 and --mtl both give the colours: give one"},
         {{"--obj", "m.obj", "--report=xml"}, "unknown report format xml (text or json)"},
@@ -245,9 +245,11 @@ TEST(BatchOptions, HelpAndVersion)
     EXPECT_EQ(h.err, "");
     EXPECT_EQ(h.out.rfind("usage: uvpaint --obj MESH.obj", 0), 0u);
     EXPECT_NE(h.out.find("\nMake a texture map .BMP file for an .OBJ mesh file, either as mesh, or colored as "
-                         "stated in a Poser .CR2 file, or transparency as stated in a Poser4 .CR2 file. Option "
-                         "to output each material's map on a separate file.\n"),
+                         "stated in a Poser .CR2 file or a material library (.MTL), or transparency as stated in "
+                         "a Poser4 .CR2 file or a material library. Option to output each material's map on a "
+                         "separate file.\n"),
               std::string::npos);
+    EXPECT_NE(h.out.find("--mtl LIB.mtl"), std::string::npos);
 
     result v = run({"--version"});
     EXPECT_EQ(v.status, 0);

@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 rm -rf "$work" && mkdir -p "$work" || fail "cannot make $work"
 
 sh "$samples/demo.sh" "$bin" "$work/demo" > "$work/demo.log" 2>&1 || { cat "$work/demo.log"; fail "demo.sh"; }
-for f in figure_colored figure_mesh figure_transparency materials/figure_skin materials/figure_Hair \
+for f in figure_colored figure_library figure_mesh figure_transparency materials/figure_skin materials/figure_Hair \
          materials/figure_Eyes materials/figure_Shirt materials/figure_Belt materials/figure_Pants \
          materials/figure_Shoes; do
     size=$("$convert" "$work/demo/$f.bmp" -format '%w %h %[type]' info:) || fail "convert cannot open $f.bmp"
@@ -20,6 +20,10 @@ done
 # mesh map is white on black.
 colours=$("$convert" "$work/demo/figure_colored.bmp" -format '%k' info:)
 [ "$colours" = 7 ] || fail "figure_colored.bmp has $colours colours, not 7"
+# The library gives all seven materials of the mesh their colours, none
+# dark enough for a white rim, on black.
+colours=$("$convert" "$work/demo/figure_library.bmp" -format '%k' info:)
+[ "$colours" = 8 ] || fail "figure_library.bmp has $colours colours, not 8"
 colours=$("$convert" "$work/demo/figure_mesh.bmp" -format '%k' info:)
 [ "$colours" = 2 ] || fail "figure_mesh.bmp has $colours colours, not 2"
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the built uvpaint.exe, or its console companion uvpaint.com,
-without running it: hardening flags, no runtime DLLs, its subsystem, and its
-menu, dialog, icon, manifest and version resources.
+without running it: hardening flags, no runtime DLLs (zlib's among them: it
+is linked in), its subsystem, and its menu, dialog, icon, manifest and
+version resources.
 
     checkexe.py EXE OBJDUMP WINDRES ICON MAKE_ICON VERSION
 """
@@ -31,7 +32,7 @@ BEGIN
   CONTROL "cancel", 2, "BUTTON", 0x50010000, 201, 13, 40, 12
 END'''
 
-RUNTIME_DLL = re.compile(r"(libstdc\+\+|libgcc|libwinpthread|libssp)[^ ]*\.dll", re.I)
+RUNTIME_DLL = re.compile(r"(libstdc\+\+|libgcc|libwinpthread|libssp|zlib|libz)[^ ]*\.dll", re.I)
 
 failures = []
 
