@@ -10,7 +10,7 @@ NEED      = sh cmake/need-packages.sh
 BUILD_PKGS = cmake make g++ pkg-config libfltk1.3-dev zlib1g-dev
 TEST_PKGS  = $(BUILD_PKGS) libgtest-dev googletest imagemagick xvfb xauth xdotool x11-utils \
              libgtk2.0-0 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 python3 \
-             clang libclang-rt-14-dev pngcheck libz-mingw-w64-dev lintian dpkg-dev
+             clang libclang-rt-14-dev pngcheck librsvg2-bin libz-mingw-w64-dev lintian dpkg-dev
 BENCH_PKGS = $(BUILD_PKGS) python3 gzip
 FUZZ_PKGS  = cmake make clang libclang-rt-14-dev zlib1g-dev
 FUZZBUILD    ?= build-fuzz
