@@ -18,7 +18,7 @@ FUZZ_SECONDS ?= 60
 
 PREFIX   ?= /usr/local
 
-.PHONY: all build demo test test-sanitize test-threads windows windows64 bench bench-inputs clean fuzz install package
+.PHONY: all build demo test test-sanitize test-threads windows windows64 bench bench-inputs bench-formats clean fuzz install package
 
 all: build
 
@@ -114,6 +114,13 @@ bench-inputs:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target uvbench
 	sh bench/inputs.sh $(BUILD)
+
+# PNG, SVG, the UV check and tiles beside the BMP runs they answer to.
+bench-formats:
+	@$(NEED) $(BENCH_PKGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DUVPAINT_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target uvbench
+	sh bench/formats.sh $(BUILD)
 
 # libFuzzer with AddressSanitizer and UBSan: each target for FUZZ_SECONDS.
 fuzz:
