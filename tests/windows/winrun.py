@@ -13,6 +13,7 @@ Exits 0 when the scenario passed, 1 with the reason when it did not.
 import argparse
 import ctypes
 import filecmp
+import gzip
 import json
 import os
 import shutil
@@ -572,6 +573,32 @@ def one_run_at_a_time(s, args):
     samemaps(os.path.dirname(out), lin)
 
 
+def library_map(s, args):
+    """A compressed mesh, and a material library chosen in the figure
+    dialog: the map the batch command makes with --mtl."""
+    obz = os.path.join(args.work, "Figure.obz")
+    mtl = os.path.join(args.work, "figure.mtl")
+    with open(os.path.join(args.samples, "figure.obj"), "rb") as f, gzip.open(obz, "wb") as z:
+        z.write(f.read())
+    shutil.copyfile(os.path.join(args.samples, "figure.mtl"), mtl)
+    out = os.path.join(args.work, "win", "library.bmp")
+    os.makedirs(os.path.dirname(out))
+    s.key("alt+m")
+    s.filename(MESH_Q, winpath(obz))
+    s.filename(OUT_Q, winpath(out), proposed="figuretex.bmp")
+    s.question(KIND_Q, "yes", three=True)
+    s.question(SEP_Q, "no")
+    s.filename(CR2_Q, winpath(mtl))
+    s.question(INV_Q, "no")
+    s.size("300")
+    s.box(CREATED, lowwin(out), owner=True)   # every name pairs: no reports
+    s.ok()
+    s.closes()
+    lin = os.path.join(args.work, "linux")
+    batch(args, lin, "--obj", obz, "--mtl", mtl, "--size", "300", "--out", os.path.join(lin, "library.bmp"))
+    samemaps(os.path.dirname(out), lin)
+
+
 def check_layout(s, args):
     """The check command: the mesh, the report in a box that scrolls, the
     picture; the window stays for another command."""
@@ -682,6 +709,7 @@ SCENARIOS = {
     "colored_per_material": colored_per_material,
     "mesh_map": mesh_map,
     "transparency_map": transparency_map,
+    "library_map": library_map,
     "check_only": check_only,
     "mesh_cancelled": mesh_cancelled,
     "existing_file": existing_file,
