@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "port/names.h"
 #include "port/signals.h"
 #include "port/tuning.h"
 
@@ -73,35 +74,22 @@ bool trusted(const char* p, const struct stat& st)
     return !shared || st.st_uid == d.st_uid;
 }
 
-// A fresh name for a temporary file beside path, in t (room for path and
-// NUL): never longer than path's own last component when that has 5 bytes
-// or more, so that any name a map may have leaves room for it. Hidden,
-// and ".uvpaint-" where there is room to say whose it is.
+// A fresh name for a temporary file beside path, in t (room: tempsize):
+// hidden, and ".uvpaint-" where there is room to say whose it is.
 void tempname(char* t, const char* path)
 {
-    static const char ALNUM[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static uint64_t state = 0;
+    static unsigned long long state = 0;  // seeded once, so that names differ within a run
     if (!state) {
         timespec now;
         clock_gettime(CLOCK_REALTIME, &now);
         state = ((uint64_t)now.tv_sec * 1000000007u) ^ (uint64_t)now.tv_nsec ^ ((uint64_t)getpid() << 32) ^ (uintptr_t)t;
     }
-    const size_t dir = folderpart(path);
-    size_t len = std::strlen(path + dir);
-    len = len < 5 ? 5 : len > 16 ? 16 : len;
-    std::memcpy(t, path, dir);
-    char* p = t + dir;
-    size_t k = len == 16 ? 9 : 1;
-    std::memcpy(p, ".uvpaint-", k);
-    for (; k < len; k++) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;  // the names need only differ
-        p[k] = ALNUM[(state >> 33) % 62];
-    }
-    p[len] = 0;
+    static const char ALNUM[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    writetempname(t, path, folderpart(path), ".uvpaint-", ALNUM, &state);
 }
 
 // Room for the temporary names of path.
-size_t tempsize(const char* path) { return folderpart(path) + 17; }
+size_t tempsize(const char* path) { return folderpart(path) + TEMPNAMEROOM; }
 
 enum { TEMPTRIES = 100 };  // fresh names to try; a clash is rare, leftovers too
 

@@ -1,5 +1,6 @@
 // Files on Windows. Names come in UTF-8 and go to the wide (W) functions.
 #include "port/files.h"
+#include "port/names.h"
 #include "port/signals.h"
 
 #include <fcntl.h>
@@ -108,29 +109,16 @@ size_t folderpart(const char* p)
 }
 
 // Room for the temporary names of path, and how many fresh ones to try.
-size_t tempsize(const char* path) { return folderpart(path) + 17; }
+size_t tempsize(const char* path) { return folderpart(path) + TEMPNAMEROOM; }
 enum { TEMPTRIES = 100 };
 
-// A fresh name beside path, in t: never longer than path's own name when
-// that has 5 characters or more, so any name a map may have leaves room for
-// it; "~uvpaint-" and random letters where there is room.
+// A fresh name beside path, in t (room: tempsize): "~uvpaint-" and letters
+// of one case, as Windows names ignore it.
 void tempname(char* t, const char* path)
 {
-    static const char ALNUM[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     static unsigned long long state = 0;
     if (!state) state = GetTickCount64() * 1000000007ull ^ ((unsigned long long)GetCurrentProcessId() << 32) ^ (uintptr_t)t;
-    const size_t dir = folderpart(path);
-    size_t len = std::strlen(path + dir);
-    len = len < 5 ? 5 : len > 16 ? 16 : len;
-    std::memcpy(t, path, dir);
-    char* p = t + dir;
-    size_t k = len == 16 ? 9 : 1;
-    std::memcpy(p, "~uvpaint-", k);
-    for (; k < len; k++) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;  // the names need only differ
-        p[k] = ALNUM[(state >> 33) % 36];  // one case: Windows names ignore it
-    }
-    p[len] = 0;
+    writetempname(t, path, folderpart(path), "~uvpaint-", "abcdefghijklmnopqrstuvwxyz0123456789", &state);
 }
 }  // namespace
 

@@ -1,4 +1,4 @@
-// The names Windows keeps for its devices.
+// The names Windows keeps for its devices, and the names of temporary files.
 #include "port/names.h"
 
 bool windowsdevice(const char* name)
@@ -23,4 +23,21 @@ bool windowsdevice(const char* name)
     if (n == 4) return base[3] >= '0' && base[3] <= '9';
     return n == 5 && (unsigned char)base[3] == 0xC2 &&
            ((unsigned char)base[4] == 0xB9 || (unsigned char)base[4] == 0xB2 || (unsigned char)base[4] == 0xB3);
+}
+
+void writetempname(char* t, const char* path, size_t dir, const char* prefix, const char* alphabet,
+                   unsigned long long* state)
+{
+    const size_t most = TEMPNAMEROOM - 1, letters = std::strlen(alphabet);
+    size_t len = std::strlen(path + dir);
+    len = len < 5 ? 5 : len > most ? most : len;
+    std::memcpy(t, path, dir);
+    char* p = t + dir;
+    size_t k = len == most ? 9 : 1;
+    std::memcpy(p, prefix, k);
+    for (; k < len; k++) {
+        *state = *state * 6364136223846793005ULL + 1442695040888963407ULL;  // the names need only differ
+        p[k] = alphabet[(*state >> 33) % letters];
+    }
+    p[len] = 0;
 }

@@ -1,5 +1,5 @@
 // File and material names: how long a path may be, how endings are told,
-// and the hash the name tables use.
+// the hash the name tables use, and the names of temporary files.
 #pragma once
 #include <cstring>
 
@@ -45,3 +45,14 @@ bool reservedname(const char* name);
 // Two names give the same key exactly when they would be the same file.
 // 4 * strlen(name) + 1 bytes always suffice.
 void foldname(const char* name, char* key, int size);
+
+// Room beyond a path's folder for the names writetempname writes, NUL included.
+enum { TEMPNAMEROOM = 17 };
+// A fresh name for a temporary file beside path, whose folder part is its
+// first dir bytes, into t (room for dir + TEMPNAMEROOM): never longer than
+// path's last part when that has 5 bytes or more, so that any name a map may
+// have leaves room for it. prefix (9 bytes: a hiding mark and whose it is)
+// where there is room, else its mark alone, then letters of alphabet drawn
+// by *state (seeded by the caller, not 0).
+void writetempname(char* t, const char* path, size_t dir, const char* prefix, const char* alphabet,
+                   unsigned long long* state);
