@@ -39,6 +39,20 @@ const char LIBRARY[] =
     "newmtl hair\nKd 1 0.5 0.2\nTr 0.4\nd 1.000000\nillum 2\n\n"
     "newmtl eyes\nKd 0 0 1\nTr 1\n";
 
+// Colours from the mesh's own libraries, or the figure answer read as one.
+joboptions meshlibraries()
+{
+    joboptions o = {};
+    o.meshlibraries = true;
+    return o;
+}
+joboptions figurelibrary()
+{
+    joboptions o = {};
+    o.figurelibrary = true;
+    return o;
+}
+
 struct libraryruns : ::testing::Test {
     tempdir dir;
     const std::string D = dir.path;
@@ -82,8 +96,7 @@ TEST_F(libraryruns, ALibraryPaintsTheBytesOfAFigureOfTheSameColours)
         ASSERT_TRUE(done && answered()) << transcript(s);
         go(obj, D + "/b.bmp", k, mtl, {}, black);
         ASSERT_TRUE(done && answered()) << transcript(s);
-        joboptions mine = {true, false};
-        go(obj, D + "/c.bmp", k, "", mine, black);
+        go(obj, D + "/c.bmp", k, "", meshlibraries(), black);
         ASSERT_TRUE(done && answered()) << transcript(s);
         EXPECT_EQ(rep.unpaired, 1);  // eyes
         EXPECT_EQ(rep.paired, 2);
@@ -103,7 +116,7 @@ TEST_F(libraryruns, TheMeshsLibrariesAreReadAfterTheMeshFromItsFolder)
     dir.put("sub/a.mtl", "newmtl skin\nKd 0 0 1\n");
     dir.put("sub/lib/b.mtl", "newmtl hair\nKd 0 1 0\nnewmtl skin\nKd 1 0 0\n");
     const std::string obj = dir.put("sub/m.obj", "mtllib a.mtl lib/b.mtl\n" + std::string(MESH) + "mtllib a.mtl\n");
-    go(obj, D + "/m.bmp", "yes", "", {true, false});
+    go(obj, D + "/m.bmp", "yes", "", meshlibraries());
     ASSERT_TRUE(done && answered()) << transcript(s);
     EXPECT_EQ(s.asked, (std::vector<question>{Q_MESH, Q_OUTPUT, Q_KIND, Q_SEPARATE, Q_INVERT, Q_SIZE}));
     ASSERT_GE(s.shown.size(), 11u);
@@ -122,10 +135,10 @@ TEST_F(libraryruns, TheMeshsLibrariesAreReadAfterTheMeshFromItsFolder)
 TEST_F(libraryruns, AMeshMapLooksForNoLibrary)
 {
     const std::string obj = dir.put("none.obj", "mtllib gone.mtl\n" + std::string(MESH));
-    go(obj, D + "/y.bmp", "no", "", {true, false});
+    go(obj, D + "/y.bmp", "no", "", meshlibraries());
     EXPECT_TRUE(done && answered()) << transcript(s);
     EXPECT_TRUE(readbmp(D + "/y.bmp").ok);
-    go(obj, D + "/z.bmp", "yes", "", {true, false});  // a coloured one does
+    go(obj, D + "/z.bmp", "yes", "", meshlibraries());  // a coloured one does
     EXPECT_FALSE(done);
     EXPECT_EQ(s.shown.back(), "box: " + D + "/gone.mtl | I can't open this file | !");
 }
@@ -137,7 +150,7 @@ TEST_F(libraryruns, AFigureAnswerIsALibraryByItsNameOrWhenSaid)
     const std::string txt = dir.put("colours.txt", LIBRARY), gz = dir.put("colours.MTL.gz", gzipped(LIBRARY));
     go(obj, D + "/a.bmp", "yes", txt);
     EXPECT_EQ(rep.paired, 0);  // read as a figure: no "material" lines
-    go(obj, D + "/a.bmp", "yes", txt, {false, true});
+    go(obj, D + "/a.bmp", "yes", txt, figurelibrary());
     EXPECT_EQ(rep.paired, 2);
     EXPECT_EQ(s.shown[5], "title: reading .MTL file");
     go(obj, D + "/a.bmp", "yes", gz);
