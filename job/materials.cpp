@@ -23,39 +23,7 @@ bool growbytes(void** a, size_t* cap, size_t need, size_t least)
     return true;
 }
 
-// Puts material k in the table, unless a material of the same name is in
-// it already: the first of a name is the one found.
-void hashin(MaterialList* L, int k)
-{
-    const char* s = materialname(L, k);
-    unsigned m = L->ncell - 1;
-    for (unsigned h = namehash(s) & m; L->cell[h]; h = (h + 1) & m)
-        if (std::strcmp(materialname(L, L->cell[h] - 1), s) == 0) return;
-    for (unsigned h = namehash(s) & m;; h = (h + 1) & m)
-        if (!L->cell[h]) {
-            L->cell[h] = k + 1;
-            return;
-        }
-}
-
-// Brings the table up to the list: every material in, at most half the
-// cells used; false without memory.
-bool hashall(MaterialList* L)
-{
-    if (L->hashed == L->nm) return true;
-    if ((unsigned)L->nm * 2 >= L->ncell) {
-        unsigned n = 64;
-        while (n <= (unsigned)L->nm * 2) n *= 2;
-        int* cell = (int*)std::calloc(n, sizeof(int));
-        if (!cell) return false;
-        std::free(L->cell);
-        L->cell = cell;
-        L->ncell = n;
-        L->hashed = 0;
-    }
-    for (; L->hashed < L->nm; L->hashed++) hashin(L, L->hashed);
-    return true;
-}
+const char* slot(const void* L, int k) { return materialname((const MaterialList*)L, k); }
 }  // namespace
 
 int addmaterial(MaterialList* L, const char* s, size_t n, pal3 col)
@@ -74,24 +42,12 @@ int addmaterial(MaterialList* L, const char* s, size_t n, pal3 col)
     return L->nm++;
 }
 
-int findmaterial(MaterialList* L, const char* s)
-{
-    if (L->nm == 0) return -1;
-    if (!hashall(L)) {  // without memory for the table, one by one
-        for (int k = 0; k < L->nm; k++)
-            if (std::strcmp(materialname(L, k), s) == 0) return k;
-        return -1;
-    }
-    unsigned m = L->ncell - 1;
-    for (unsigned h = namehash(s) & m; L->cell[h]; h = (h + 1) & m)
-        if (std::strcmp(materialname(L, L->cell[h] - 1), s) == 0) return L->cell[h] - 1;
-    return -1;
-}
+int findmaterial(MaterialList* L, const char* s) { return findname(&L->names, L, L->nm, slot, s); }
 
 void freematerials(MaterialList* L)
 {
     std::free(L->m);
     std::free(L->text);
-    std::free(L->cell);
+    freenames(&L->names);
     *L = nomaterials();
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "mesh/types.h"
+#include "port/names.h"
 
 struct material {
     size_t name;          // its NUL-ended name, at this offset in MaterialList::text
@@ -15,13 +16,11 @@ struct material {
 struct MaterialList {
     material* m;  int nm;        int nm_;     // the materials, in file order
     char* text;   size_t ntext;  size_t ntext_;  // their names, one after another
-    // The names hashed for findmaterial: cells hold index + 1 (0: empty);
-    // the first `hashed` materials are in. Made by the first look-up.
-    int* cell;    unsigned ncell; int hashed;
+    nameindex names;  // hashed for findmaterial; made by the first look-up
 };
 
 // An empty list, holding no buffers.
-inline MaterialList nomaterials() { return MaterialList{nullptr, 0, 0, nullptr, 0, 0, nullptr, 0, 0}; }
+inline MaterialList nomaterials() { return MaterialList{nullptr, 0, 0, nullptr, 0, 0, nameindex{}}; }
 // Adds a material named by the n bytes at s, of colour col; its index, or
 // -1 when there is no memory.
 int addmaterial(MaterialList* L, const char* s, size_t n, pal3 col);

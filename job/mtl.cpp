@@ -191,8 +191,7 @@ int dropfrom(MaterialList* L, int nm, size_t ntext)
 {
     L->nm = nm;
     L->ntext = ntext;
-    if (L->cell) std::memset(L->cell, 0, L->ncell * sizeof(int));
-    L->hashed = 0;
+    if (L->names.counted > nm) L->names.counted = nm;  // their cells go stale
     return 0;
 }
 

@@ -58,84 +58,12 @@ void rebasenames(T* a, int n, std::uintptr_t old, size_t cap, const char* b)
 
 }  // namespace
 
-// The names of slots 0 to counted-1 of the group or material array, hashed
-// by open addressing. Cells hold slot numbers, so the arrays may move. A
-// dropped last material leaves a stale cell, which a look-up passes over
-// as it checks every hit against the array, and a rebuild clears.
-struct nameindex {
-    int* cell;      // slot + 1, or 0 for an empty cell
-    unsigned cap;   // cells, a power of two
-    unsigned used;  // cells not empty, stale ones included
-    int counted;    // slots in the table
-};
-
 namespace {
 
 template <class T>
-int scan(const T* a, int n, const char* s)
+const char* nameof(const void* a, int k)
 {
-    for (int i = 0; i < n; i++)
-        if (std::strcmp(a[i].name, s) == 0) return i;
-    return -1;
-}
-
-template <class T>
-bool addcell(nameindex* x, const T* a, int k)
-{
-    unsigned m = x->cap - 1;
-    for (unsigned h = namehash(a[k].name) & m;; h = (h + 1) & m) {
-        if (x->cell[h] == k + 1) return false;  // a stale cell of this slot, reused
-        if (!x->cell[h]) {
-            x->cell[h] = k + 1;
-            return true;
-        }
-    }
-}
-
-// Makes room for one more cell, rebuilding from the counted slots when the
-// table is half full; false when no memory.
-template <class T>
-bool room(nameindex* x, const T* a)
-{
-    if ((x->used + 1) * 2 <= x->cap) return true;
-    unsigned cap = 16;
-    while (cap < 4u * (unsigned)(x->counted + 1)) cap *= 2;
-    int* cell = (int*)std::calloc(cap, sizeof(int));
-    if (!cell) return false;
-    std::free(x->cell);
-    x->cell = cell;
-    x->cap = cap;
-    x->used = 0;
-    for (int k = 0; k < x->counted; k++) x->used += addcell(x, a, k);
-    return true;
-}
-
-// The first slot of a[0..n) named s, or -1; the table x is made or brought
-// up to date first. Without memory for it, a plain scan.
-template <class T>
-int lookup(nameindex*& x, const T* a, int n, const char* s)
-{
-    if (!x && !(x = (nameindex*)std::calloc(1, sizeof(nameindex)))) return scan(a, n, s);
-    if (x->counted > n) x->counted = n;
-    for (; x->counted < n; x->counted++) {
-        if (!room(x, a)) return scan(a, n, s);
-        x->used += addcell(x, a, x->counted);
-    }
-    if (!x->cap) return -1;
-    // A name may repeat (an added "default"): the lowest slot wins.
-    int found = -1;
-    unsigned m = x->cap - 1;
-    for (unsigned h = namehash(s) & m; x->cell[h]; h = (h + 1) & m) {
-        int k = x->cell[h] - 1;
-        if (k < n && (found < 0 || k < found) && std::strcmp(a[k].name, s) == 0) found = k;
-    }
-    return found;
-}
-
-void release(nameindex* x)
-{
-    if (x) std::free(x->cell);
-    std::free(x);
+    return ((const T*)a)[k].name;
 }
 
 }  // namespace
@@ -206,7 +134,7 @@ void mesh::initialize(int j)
     t = nullptr;     nt = nt_ = 0;
     names = nullptr; nnames = nnames_ = 0;
     lib = nullptr;   nlibtext = nlibtext_ = nlib = 0;
-    groupnames = matnames = nullptr;
+    groupnames = matnames = nameindex{};
 }
 
 void mesh::delarrays()
@@ -219,8 +147,8 @@ void mesh::delarrays()
     std::free(group);
     std::free(names);
     std::free(lib);
-    release(groupnames);
-    release(matnames);
+    freenames(&groupnames);
+    freenames(&matnames);
 }
 
 // A corner's p is null only on the unfilled corners of a face whose line
@@ -300,7 +228,7 @@ int mesh::addmat(const char* s)
 {
     if (nmat > 0 && mat[nmat - 1].nf == 0) {  // nothing uses it: reuse its slot
         nmat--;
-        if (matnames && matnames->counted > nmat) matnames->counted = nmat;
+        if (matnames.counted > nmat) matnames.counted = nmat;
         // and its name's bytes, when they are the pool's last
         const char* last = mat[nmat].name;
         const size_t n = std::strlen(last) + 1;
@@ -319,12 +247,12 @@ int mesh::addmat(const char* s)
 
 int mesh::findgroup(const char* s) const
 {
-    return lookup(const_cast<mesh*>(this)->groupnames, group, ng, s);
+    return findname(const_cast<nameindex*>(&groupnames), group, ng, nameof<Group>, s);
 }
 
 int mesh::findmat(const char* s) const
 {
-    return lookup(const_cast<mesh*>(this)->matnames, mat, nmat, s);
+    return findname(const_cast<nameindex*>(&matnames), mat, nmat, nameof<Mat>, s);
 }
 
 int mesh::findaddgroup(const char* s)

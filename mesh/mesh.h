@@ -7,6 +7,7 @@
 
 #include "mesh/types.h"
 #include "port/failure.h"
+#include "port/names.h"
 
 struct mesh;
 
@@ -39,8 +40,6 @@ struct Group {
 // Material and group indices are 16 bits wide.
 enum { MAXINDEX = 32767 };
 
-struct nameindex;  // a hash of the group or material names, for the look-ups
-
 struct mesh {
     xyz* point;  int np;   int np_;    // vertex positions
     fcinfo* pts; int nq;   int nq_;    // pool of face corners
@@ -55,10 +54,11 @@ struct mesh {
     // name NUL-ended: nlib names in nlibtext bytes of room nlibtext_.
     char* lib;   int nlibtext; int nlibtext_;
     int nlib;
-    // Made by the first look-up, kept in step with the arrays as they
-    // change, released with them; null in an empty mesh.
-    nameindex* groupnames;
-    nameindex* matnames;
+    // The names hashed for the look-ups: made by the first, kept in step
+    // with the arrays as they change, released with them; empty in an
+    // empty mesh.
+    nameindex groupnames;
+    nameindex matnames;
 
     void initialize(int j);  // j != 0 releases the arrays first; then all zero
     void delarrays();        // releases the arrays, leaves pointers and counts

@@ -1,5 +1,71 @@
-// The names Windows keeps for its devices, and the names of temporary files.
+// The name tables, the names Windows keeps for its devices, and the names
+// of temporary files.
 #include "port/names.h"
+
+#include <cstdlib>
+
+namespace {
+int scan(const void* a, int n, slotname name, const char* s)
+{
+    for (int k = 0; k < n; k++)
+        if (std::strcmp(name(a, k), s) == 0) return k;
+    return -1;
+}
+
+// Puts slot k in; false when the cell it takes is a stale one of k's.
+bool addcell(nameindex* x, const void* a, slotname name, int k)
+{
+    unsigned m = x->cap - 1;
+    for (unsigned h = namehash(name(a, k)) & m;; h = (h + 1) & m) {
+        if (x->cell[h] == k + 1) return false;
+        if (!x->cell[h]) {
+            x->cell[h] = k + 1;
+            return true;
+        }
+    }
+}
+
+// Makes room for one more cell, rebuilding from the counted slots when the
+// table is half full; false when no memory.
+bool room(nameindex* x, const void* a, slotname name)
+{
+    if ((x->used + 1) * 2 <= x->cap) return true;
+    unsigned cap = 16;
+    while (cap < 4u * (unsigned)(x->counted + 1)) cap *= 2;
+    int* cell = (int*)std::calloc(cap, sizeof(int));
+    if (!cell) return false;
+    std::free(x->cell);
+    x->cell = cell;
+    x->cap = cap;
+    x->used = 0;
+    for (int k = 0; k < x->counted; k++) x->used += addcell(x, a, name, k);
+    return true;
+}
+}  // namespace
+
+int findname(nameindex* x, const void* a, int n, slotname name, const char* s)
+{
+    if (x->counted > n) x->counted = n;
+    for (; x->counted < n; x->counted++) {
+        if (!room(x, a, name)) return scan(a, n, name, s);
+        x->used += addcell(x, a, name, x->counted);
+    }
+    if (!x->cap) return -1;
+    // A name may repeat: the lowest slot wins.
+    int found = -1;
+    unsigned m = x->cap - 1;
+    for (unsigned h = namehash(s) & m; x->cell[h]; h = (h + 1) & m) {
+        int k = x->cell[h] - 1;
+        if (k < n && (found < 0 || k < found) && std::strcmp(name(a, k), s) == 0) found = k;
+    }
+    return found;
+}
+
+void freenames(nameindex* x)
+{
+    std::free(x->cell);
+    *x = nameindex{};
+}
 
 bool windowsdevice(const char* name)
 {

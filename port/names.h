@@ -1,5 +1,5 @@
 // File and material names: how long a path may be, how endings are told,
-// the hash the name tables use, and the names of temporary files.
+// the name tables and their hash, and the names of temporary files.
 #pragma once
 #include <cstring>
 
@@ -30,6 +30,25 @@ inline unsigned namehash(const char* s, bool fold = false)
     }
     return h;
 }
+
+// The names of slots 0 to counted-1 of an array held elsewhere, hashed by
+// open addressing. Cells hold slot numbers, so the array may move. Slots
+// dropped from the end (counted lowered) leave stale cells, which a look-up
+// passes over as it checks every hit against the array, and a rebuild
+// clears. All zero is an empty table.
+struct nameindex {
+    int* cell;      // slot + 1, or 0 for an empty cell
+    unsigned cap;   // cells, a power of two
+    unsigned used;  // cells not empty, stale ones included
+    int counted;    // slots in the table
+};
+// The name of slot k of the array a.
+typedef const char* (*slotname)(const void* a, int k);
+// The first of slots 0 to n-1 of a named s, or -1; x is brought up to n
+// slots first. Without memory for the table, a plain scan.
+int findname(nameindex* x, const void* a, int n, slotname name, const char* s);
+// Releases x's cells and empties it.
+void freenames(nameindex* x);
 
 // True when Windows keeps the last part of the path name for a device (con,
 // prn, aux, nul, com0-9, lpt0-9, conin$, conout$, in any case), whatever

@@ -165,6 +165,11 @@ TEST(MTL, ALibraryCutShortAddsNothing)
     EXPECT_EQ(readMTL(&L, dir.put("bad.mtl", "newmtl c\nKd 1\nKd 1 1\n").c_str(), KEY_KDCOLOR, 0, &why), 0);
     EXPECT_EQ(L.nm, 1);
     EXPECT_EQ(findmaterial(&L, "c"), -1);
+    // The slots taken back are filled again, and found by their new names.
+    ASSERT_EQ(readMTL(&L, dir.put("two.mtl", "newmtl d\nKd 0 0 1\nnewmtl a\n").c_str(), KEY_KDCOLOR, 0, &why), 1);
+    EXPECT_EQ(findmaterial(&L, "d"), 1);
+    EXPECT_EQ(findmaterial(&L, "a"), 0);
+    EXPECT_EQ(findmaterial(&L, "c"), -1);
     freematerials(&L);
 }
 

@@ -98,7 +98,7 @@ TEST(NameLookup, IndexGoesWithTheArrays)
     emptymesh m;
     for (int i = 0; i < 1000; i++) m.findaddgroup(("g" + std::to_string(i)).c_str());
     m.initialize(1);  // releases the index with the arrays
-    EXPECT_EQ(m.groupnames, nullptr);
+    EXPECT_EQ(m.groupnames.cell, nullptr);
     EXPECT_EQ(m.findgroup("g5"), -1);
     EXPECT_EQ(m.findaddgroup("g999"), 0);
 }
