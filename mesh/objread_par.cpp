@@ -240,14 +240,11 @@ bool namelines(mesh* m, chunk* cs, int nchunks)
             }
             if (!namefaces(m, done, cs[c].f0 + l.face)) return false;
             done = cs[c].f0 + l.face;
-            if (l.key == K_G) {
-                if (m->ng >= MAXINDEX && !hasgroup(m, s)) return false;
+            if (!namefits(m, l.key == K_G, s)) return false;
+            if (l.key == K_G)
                 m->currentgroup = (short)m->findaddgroup(s);
-            } else {
-                if (m->nmat >= MAXINDEX && m->mat[m->nmat - 1].nf != 0 && !hasmat(m, s))
-                    return false;
+            else
                 m->currentmat = (short)m->findaddmat(s);
-            }
         }
     return namefaces(m, done, m->nf);
 }

@@ -311,12 +311,8 @@ int readstream(mesh* m, input* in, failure* why)
                 p = q;
             } else if (key == K_G || key == K_USEMTL) {
                 const bool group = key == K_G;
-                char* end = skiptoken(p);
-                const char kept = *end;
-                *end = 0;
-                // Indices are 16 bits; a faceless last material would make room.
-                if (group ? m->ng >= MAXINDEX && !hasgroup(m, p)
-                          : m->nmat >= MAXINDEX && m->mat[m->nmat - 1].nf != 0 && !hasmat(m, p))
+                tokenname name(p);
+                if (!namefits(m, group, p))
                     bad = true;
                 else if (!roomfor(m, group))
                     nomemory = true;
@@ -324,7 +320,6 @@ int readstream(mesh* m, input* in, failure* why)
                     m->currentgroup = (short)m->findaddgroup(p);
                 else
                     m->currentmat = (short)m->findaddmat(p);
-                *end = kept;
                 if (bad || nomemory) break;
             } else if (key == K_MTLLIB) {
                 p = readlibs(p, [m](const char* s, int n) { return m->addlib(s, n); });

@@ -64,6 +64,19 @@ void trimarrays(mesh* m);
 // Whether a group or material is named s already.
 bool hasgroup(const mesh* m, const char* s);
 bool hasmat(const mesh* m, const char* s);
+// Whether a group (group) or material named s can have an index: it is
+// there already, or one more fits in 16 bits (a faceless last material
+// gives its slot up). A name that cannot makes its line bad.
+bool namefits(const mesh* m, bool group, const char* s);
+
+// The token at p as a C string for a name look-up: ended in place, and
+// restored when the look-up is over.
+struct tokenname {
+    char* end;
+    char kept;
+    explicit tokenname(char* p) : end(skiptoken(p)), kept(*end) { *end = 0; }
+    ~tokenname() { *end = kept; }
+};
 
 // Reading in parallel (objread_par.cpp): 1 when the file has been read into
 // the emptied mesh exactly as the one-pass reader would read it, which then

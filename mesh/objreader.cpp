@@ -22,15 +22,6 @@ void addcount(int* c, long long n)
     *c = s > INT_MAX ? INT_MAX : (int)s;
 }
 
-// The token at p as a C string for a name look-up: ended in place, and
-// restored when the look-up is over.
-struct tokenname {
-    char* end;
-    char kept;
-    explicit tokenname(char* p) : end(skiptoken(p)), kept(*end) { *end = 0; }
-    ~tokenname() { *end = kept; }
-};
-
 struct corner {  // a face corner parsed before its face is added
     xyz* p;
     xy* t;
@@ -99,6 +90,12 @@ void trimarrays(mesh* m)
 
 bool hasgroup(const mesh* m, const char* s) { return m->findgroup(s) >= 0; }
 bool hasmat(const mesh* m, const char* s) { return m->findmat(s) >= 0; }
+
+bool namefits(const mesh* m, bool group, const char* s)
+{
+    if (group) return m->ng < MAXINDEX || hasgroup(m, s);
+    return m->nmat < MAXINDEX || m->mat[m->nmat - 1].nf == 0 || hasmat(m, s);
+}
 
 int countOBJ(const char* file, int* NF, int* NQ, int* NP, int* NT, int* NG, int* NMAT, failure* why)
 {
@@ -186,20 +183,16 @@ int readsequential(mesh* m, const char* file, failure* why)
             } else if (key == K_F) {
                 p = readface(m, p, &ends, cs, &bad);
                 if (bad) break;
-            } else if (key == K_G) {
+            } else if (key == K_G || key == K_USEMTL) {
                 tokenname name(p);
-                if (m->ng >= MAXINDEX && !hasgroup(m, p)) {  // indices are 16 bits
+                if (!namefits(m, key == K_G, p)) {
                     bad = true;
                     break;
                 }
-                m->currentgroup = (short)m->findaddgroup(p);
-            } else if (key == K_USEMTL) {
-                tokenname name(p);  // a faceless last material would make room
-                if (m->nmat >= MAXINDEX && m->mat[m->nmat - 1].nf != 0 && !hasmat(m, p)) {
-                    bad = true;
-                    break;
-                }
-                m->currentmat = (short)m->findaddmat(p);
+                if (key == K_G)
+                    m->currentgroup = (short)m->findaddgroup(p);
+                else
+                    m->currentmat = (short)m->findaddmat(p);
             } else if (key == K_MTLLIB) {
                 p = readlibs(p, [m](const char* s, int n) { return m->addlib(s, n); });
                 if (!p) {
