@@ -10,30 +10,22 @@
 # Settings: RUNS=K, BENCH_DATA=DIR (default bench/data), TRIS=N (1000000).
 set -u
 [ $# -ge 1 ] || { echo "usage: sh bench/formats.sh BUILD_DIR [--full]" >&2; exit 2; }
-build=$1
 full=${FULL:-}
 [ $# -ge 2 ] && [ "$2" = --full ] && full=1
 here=$(cd "$(dirname "$0")" && pwd)
-case "$build" in /*) ;; *) build=$(pwd)/$build ;; esac
-uvbench=$build/bench/uvbench
-uvpaint=$build/shell/uvpaint
-for b in "$uvbench" "$uvpaint"; do
-    [ -x "$b" ] || { echo "bench: no $b (build the uvbench target first)" >&2; exit 2; }
-done
+. "$here/common.sh"
+programs "$1"
 runs=${RUNS:-7}
 tris=${TRIS:-1000000}
 data=${BENCH_DATA:-$here/data}
 mkdir -p "$data/out" || exit 2
 work=$(mktemp -d) || exit 2
-trap 'rm -rf "$work"; rm -f "$data"/out/fmt*' EXIT
+trap 'rm -rf "$work" "$data/part"; rm -f "$data"/out/fmt*' EXIT
 
 name=sphere_$((tris / 1000))k
 [ "$tris" = 1000000 ] && name=sphere_1m
 obj=$data/$name.obj
-if [ ! -f "$obj" ]; then
-    echo "bench: making $obj" >&2
-    python3 "$here/gen_mesh.py" "$obj" --tris "$tris" || exit 1
-fi
+makemesh "$data" "$name" "$tris" "$here/gen_mesh.py"
 # The same mesh over four UDIM tiles: every u and v doubled.
 tiled=$data/${name}_tiled.obj
 [ -f "$tiled" ] || awk '$1 == "vt" { print "vt", 2 * $2, 2 * $3; next } { print }' "$obj" > "$tiled" || exit 1
@@ -44,11 +36,11 @@ figure=$data/$name.cr2
 out=$data/out
 results=$work/results
 : > "$results"
-timed() {  # LABEL ARGS...: one timed run of uvpaint into the results
+runmap() {  # LABEL ARGS...: one timed run of uvpaint into the results
     label=$1
     shift
     "$uvbench" --exec "$label" "$uvpaint" "$@" --overwrite -q >> "$results" 2> "$work/log" && return 0
-    # A report that finds something ends with 1: timed all the same.
+    # A check that finds something ends with 1: timed all the same.
     tail -1 "$results" | grep -q ' 1$' && return 0
     cat "$work/log" >&2
     echo "bench: this run failed: $*" >&2
@@ -58,18 +50,18 @@ sizeof() { stat -c %s "$1"; }
 
 r=0
 while [ $r -lt "$runs" ]; do
-    timed bmp --obj "$obj" --cr2 "$figure" --out "$out/fmt.bmp" --size 4096
-    timed png --obj "$obj" --cr2 "$figure" --out "$out/fmt.png" --size 4096
-    timed meshbmp --obj "$obj" --kind mesh --out "$out/fmtmesh.bmp" --size 4096
-    timed svg --obj "$obj" --kind mesh --out "$out/fmtmesh.svg" --size 4096
+    runmap bmp --obj "$obj" --cr2 "$figure" --out "$out/fmt.bmp" --size 4096
+    runmap png --obj "$obj" --cr2 "$figure" --out "$out/fmt.png" --size 4096
+    runmap meshbmp --obj "$obj" --kind mesh --out "$out/fmtmesh.bmp" --size 4096
+    runmap svg --obj "$obj" --kind mesh --out "$out/fmtmesh.svg" --size 4096
     "$uvbench" --exec report "$uvpaint" --obj "$obj" --report --size 4096 >> "$results" 2> "$work/log"
-    timed check --obj "$obj" --kind check --out "$out/fmtcheck.bmp" --size 4096
-    timed onetile --obj "$obj" --cr2 "$figure" --out "$out/fmtone.bmp" --size 4096 --tiles
-    timed fourtiles --obj "$tiled" --cr2 "$figure" --out "$out/fmtfour.bmp" --size 4096 --tiles
+    runmap check --obj "$obj" --kind check --out "$out/fmtcheck.bmp" --size 4096
+    runmap onetile --obj "$obj" --cr2 "$figure" --out "$out/fmtone.bmp" --size 4096 --tiles
+    runmap fourtiles --obj "$tiled" --cr2 "$figure" --out "$out/fmtfour.bmp" --size 4096 --tiles
     if [ "$full" ]; then
         for n in 16384 32768; do
-            timed "bmp$n" --obj "$obj" --cr2 "$figure" --out "$out/fmtbig.bmp" --size "$n"
-            timed "png$n" --obj "$obj" --cr2 "$figure" --out "$out/fmtbig.png" --size "$n"
+            runmap "bmp$n" --obj "$obj" --cr2 "$figure" --out "$out/fmtbig.bmp" --size "$n"
+            runmap "png$n" --obj "$obj" --cr2 "$figure" --out "$out/fmtbig.png" --size "$n"
         done
     fi
     r=$((r + 1))
@@ -79,14 +71,8 @@ echo "uvpaint formats benchmark, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) core
      "load $(cut -d' ' -f1-3 /proc/loadavg), $name, $runs rounds, medians"
 echo "files at 4096: BMP $(sizeof "$out/fmt.bmp") bytes, PNG $(sizeof "$out/fmt.png") bytes," \
      "SVG $(sizeof "$out/fmtmesh.svg") bytes"
-awk '
+awk "$MEDIAN"'
     { k = $1; n[k]++; wall[k, n[k]] = $2; cpu[k, n[k]] = $3; if ($4 > kb[k]) kb[k] = $4 }
-    function median(v, k,   i, j, t, m, a) {
-        m = n[k]
-        for (i = 1; i <= m; i++) a[i] = v[k, i]
-        for (i = 2; i <= m; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-        return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
-    }
     function row(what, k, base, target,   x) {
         if (!(k in n)) return
         x = base in n ? median(wall, k) / median(wall, base) : 0

@@ -18,30 +18,19 @@
 #   GEN=FILE        the mesh generator (default bench/gen_mesh.py)
 set -u
 [ $# -ge 1 ] || { echo "usage: sh bench/inputs.sh BUILD_DIR" >&2; exit 2; }
-build=$1
 here=$(cd "$(dirname "$0")" && pwd)
-case "$build" in /*) ;; *) build=$(pwd)/$build ;; esac
-uvbench=$build/bench/uvbench
-uvpaint=$build/shell/uvpaint
-for b in "$uvbench" "$uvpaint"; do
-    [ -x "$b" ] || { echo "bench: no $b (build the uvbench target first)" >&2; exit 2; }
-done
+. "$here/common.sh"
+programs "$1"
 runs=${RUNS:-9}
 sizes=${SIZES:-"640 4096"}
 data=${BENCH_DATA:-$here/data}
 gen=${GEN:-$here/gen_mesh.py}
 mkdir -p "$data/out" || exit 2
 work=$(mktemp -d) || exit 2
-trap 'rm -rf "$work"; rm -f "$data"/out/inputs_*.bmp' EXIT
+trap 'rm -rf "$work" "$data/part"; rm -f "$data"/out/inputs_*.bmp' EXIT
 
 obj=$data/sphere_1m.obj
-if [ ! -f "$obj" ] || [ ! -f "$data/sphere_1m.mtl" ]; then
-    # Made in a folder of its own and moved into place when whole, as run.sh does.
-    echo "bench: making $obj with $(basename "$gen") --tris 1000000" >&2
-    mkdir "$work/part" && python3 "$gen" "$work/part/sphere_1m.obj" --tris 1000000 ||
-        { echo "bench: the generator failed" >&2; exit 1; }
-    mv "$work/part/sphere_1m.mtl" "$data/" && mv "$work/part/sphere_1m.obj" "$data/" || exit 1
-fi
+makemesh "$data" sphere_1m 1000000 "$gen"
 gz=$data/sphere_1m.obj.gz
 [ -f "$gz" ] && [ "$gz" -nt "$obj" ] || gzip -6 -c "$obj" > "$gz" || exit 1
 
@@ -74,12 +63,6 @@ echo "mesh:     $(basename "$obj") $(wc -c < "$obj") bytes, gzip -6 $(wc -c < "$
 echo
 
 results=$work/results
-timed() {  # LABEL PROGRAM ARGS...
-    "$uvbench" --exec "$@" >> "$results" 2>> "$work/log" && return 0
-    cat "$work/log" >&2
-    echo "bench: this run failed: $*" >&2
-    exit 1
-}
 r=0
 while [ "$r" -lt "$runs" ]; do
     timed zcat zcat "$gz"
@@ -97,17 +80,11 @@ while [ "$r" -lt "$runs" ]; do
     r=$((r + 1))
 done
 
-awk -v arrays="$arrays" -v sizes="$sizes" '
+awk -v arrays="$arrays" -v sizes="$sizes" "$MEDIAN"'
     {
         k = $1; if (!(k in n)) order[++nk] = k
         n[k]++; wall[k, n[k]] = $2; cpu[k, n[k]] = $3
         if ($4 > kb[k]) kb[k] = $4
-    }
-    function median(v, k,   i, j, t, m, a) {
-        m = n[k]
-        for (i = 1; i <= m; i++) a[i] = v[k, i]
-        for (i = 2; i <= m; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-        return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
     }
     function budget(s) { return arrays + (int((3 * s + 3) / 4) * 4) * s + 7 + s * s }
     END {

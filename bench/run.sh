@@ -25,12 +25,8 @@ full=${FULL:-0}
 
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
-case "$build" in /*) ;; *) build=$(pwd)/$build ;; esac
-uvbench=$build/bench/uvbench
-uvpaint=$build/shell/uvpaint
-for b in "$uvbench" "$uvpaint"; do
-    [ -x "$b" ] || { echo "bench: no $b (build the uvbench target first)" >&2; exit 2; }
-done
+. "$here/common.sh"
+programs "$build"
 command -v python3 >/dev/null || { echo "bench: python3 is needed to make the meshes" >&2; exit 2; }
 
 runs=${RUNS:-${full:+5}}
@@ -55,18 +51,11 @@ label() {  # 1000000 -> 1m, 2000 -> 2k
 # A figure naming the mesh's materials, each with the Kd colour of its .mtl.
 figure() { awk -f "$here/figure.awk" "$1"; }
 
-# The meshes, made when missing: in a folder of their own and moved into
-# place when whole, so that a stopped run leaves no half mesh to be timed.
+# The meshes, made when missing.
 meshes=
 for t in $tris; do
     name=sphere_$(label "$t")
-    obj=$data/$name.obj
-    if [ ! -f "$obj" ] || [ ! -f "$data/$name.mtl" ]; then
-        echo "bench: making $obj with $(basename "$gen") --tris $t" >&2
-        rm -rf "$part" && mkdir "$part" || exit 2
-        python3 "$gen" "$part/$name.obj" --tris "$t" || { echo "bench: the generator failed" >&2; exit 1; }
-        mv "$part/$name.mtl" "$data/" && mv "$part/$name.obj" "$data/" || exit 1
-    fi
+    makemesh "$data" "$name" "$t" "$gen"
     figure "$data/$name.mtl" > "$data/$name.cr2" || exit 1
     meshes="$meshes $name"
 done
@@ -106,12 +95,6 @@ echo
 # start-up of uvpaint alone, and a coloured map written at each size.
 results=$work/results
 : > "$results"
-timed() {  # LABEL PROGRAM ARGS...: one timed run into the results
-    "$uvbench" --exec "$@" >> "$results" 2>> "$log" && return 0
-    cat "$log" >&2
-    echo "bench: this run failed: $*" >&2
-    exit 1
-}
 r=0
 while [ $r -lt "$runs" ]; do
     for name in $meshes; do
@@ -134,19 +117,12 @@ done
 # Medians per label; peak memory is the largest of the rounds. The batch
 # target: a coloured 1M-triangle 4096 map, written, in 2 x 0.09 s; peak
 # memory within 1.25 x (mesh arrays + map + flags).
-awk -v target=0.18 '
+awk -v target=0.18 "$MEDIAN"'
     FILENAME == ARGV[1] { budget[$2 ":" $3] = $4; next }
     {
         k = $1; if (!(k in n)) order[++nk] = k
         n[k]++; wall[k, n[k]] = $2; cpu[k, n[k]] = $3
         if ($4 > kb[k]) kb[k] = $4
-    }
-    function median(v, k,   i, j, t, m, a) {
-        m = n[k]
-        for (i = 1; i <= m; i++) a[i] = v[k, i]
-        for (i = 2; i <= m; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-        least = a[1]
-        return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
     }
     END {
         printf "%-10s %5s  %-24s %9s %9s %9s %8s %9s %7s %9s %7s %6s %6s\n", "mesh", "map", "process",
