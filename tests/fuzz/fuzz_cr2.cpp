@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("f.cr2", data, size);
-    const bool marked = size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
+    const bool marked = gzipmarked(data, size);
     std::string text;
     const int whole = marked ? gunzipbytes(data, size, 1 << 20, &text) : 1;
     if (marked && whole >= 0) {

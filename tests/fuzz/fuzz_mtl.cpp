@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("f.mtl", data, size);
-    const bool marked = size >= 2 && data[0] == 0x1F && data[1] == 0x8B;
+    const bool marked = gzipmarked(data, size);
     const std::string packed = gzipbytes(data, size);
     const std::string gz = putfile("f.mtl.gz", (const uint8_t*)packed.data(), packed.size());
     const cr2key keys[3] = {KEY_KDCOLOR, KEY_TMAX, KEY_TMAX};

@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("m.obj", data, size);
-    if (size >= 2 && data[0] == 0x1F && data[1] == 0x8B) {
+    if (gzipmarked(data, size)) {
         marked(data, size, file);
         cleardir();
         return 0;

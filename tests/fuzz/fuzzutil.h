@@ -21,6 +21,8 @@ void silentprompts();
 extern int boxesshown;
 // Stops the process with a message: the finding of a check.
 [[noreturn]] void fail(const char* fmt, ...);
+// True when data starts with the gzip mark, so the program inflates it.
+inline bool gzipmarked(const uint8_t* data, size_t n) { return n >= 2 && data[0] == 0x1F && data[1] == 0x8B; }
 // data as one gzip member (zlib, level 1); aborts when zlib fails.
 std::string gzipbytes(const uint8_t* data, size_t n);
 // The inflated bytes of a gzip file's members, as zcat gives them, into
