@@ -57,12 +57,6 @@ reading readas(const std::string& file, cr2key key, int tb)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    silentprompts();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("f.cr2", data, size);

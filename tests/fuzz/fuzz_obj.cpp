@@ -139,12 +139,6 @@ void marked(const uint8_t* data, size_t size, const std::string& file)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    silentprompts();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string file = putfile("m.obj", data, size);

@@ -72,7 +72,12 @@ void cleardir()
     for (const std::string& n : listdir()) unlink((fuzzdir() + "/" + n).c_str());
 }
 
-void silentprompts() { setprompts(&silent); }
+// Every target starts with the prompts silent.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    setprompts(&silent);
+    return 0;
+}
 
 void fail(const char* fmt, ...)
 {

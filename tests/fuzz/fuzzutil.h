@@ -16,8 +16,8 @@ std::string putfile(const char* name, const uint8_t* data, size_t n);
 std::vector<std::string> listdir();
 // Empties fuzzdir().
 void cleardir();
-// Installs prompts that answer no / cancel and show nothing; counts boxes.
-void silentprompts();
+// The prompts of every target answer no / cancel and show nothing (set up
+// by LLVMFuzzerInitialize, in fuzzutil.cpp); the boxes they were asked to show.
 extern int boxesshown;
 // Stops the process with a message: the finding of a check.
 [[noreturn]] void fail(const char* fmt, ...);
